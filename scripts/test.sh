@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test: the Windows build's
+# under Wine, then the host build's under the sanitizers, and the fuzzers.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KS_BUILD:-$root/build}
@@ -7,3 +8,4 @@ build=${KS_BUILD:-$root/build}
 bash "$root/scripts/bootstrap.sh"
 bash "$root/scripts/build.sh"
 ctest --test-dir "$build" -j"$(nproc)" --output-on-failure --timeout 600
+bash "$root/scripts/host-test.sh"

@@ -42,7 +42,8 @@ TEST(CountedReferences, AssignmentReleasesTheOldObject) {
     TRef<TProbe> r = MakeRef<TProbe>(&first);
     r = MakeRef<TProbe>(&second);
     EXPECT_EQ(first, 1);
-    r = r;  // self-assignment keeps it
+    const TRef<TProbe>& same = r;  // through an alias, so no compiler objects
+    r = same;                      // self-assignment keeps it
     EXPECT_EQ(second, 0);
     r = nullptr;
     EXPECT_EQ(second, 1);
