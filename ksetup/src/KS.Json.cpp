@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "KS.Sys.Text.h"
 #include "System.Remainder.Text.h"
 
 namespace KS {
@@ -21,26 +22,14 @@ bool EndsToken(char16_t c) {
     return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ' || c == u',' || c == u']' || c == u'}';
 }
 
-int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
-// The unit of a "\u" escape from the (up to four) units after the "u":
-// trailing units at or below U+0020 are dropped, and what remains must be
-// one or more hexadecimal digits; anything else gives "?".
+// The unit of a "\u" escape from the (up to four) units after the "u", read
+// as hexadecimal the way every number of the installer is read; what does
+// not convert gives "?".
 char16_t EscapedUnit(std::u16string_view digits) {
-    while (!digits.empty() && digits.back() <= u' ') digits.remove_suffix(1);
-    if (digits.empty()) return u'?';
-    unsigned value = 0;
-    for (char16_t c : digits) {
-        const int d = HexDigit(c);
-        if (d < 0) return u'?';
-        value = value * 16 + unsigned(d);
-    }
-    return char16_t(value);
+    std::u16string text = u"$";
+    text += digits;
+    int64_t value = 0;
+    return TryParseInt64(text, value) ? char16_t(value) : u'?';
 }
 
 // ---- Node chunks ---------------------------------------------------------------
@@ -132,6 +121,12 @@ TJValue* TJValue::Find(std::u16string_view name) const {
 std::u16string TJValue::GetStr(std::u16string_view name) const {
     const TJValue* member = Find(name);
     return member ? member->Text : std::u16string();
+}
+
+int64_t TJValue::GetInt(std::u16string_view name, int64_t defaultValue) const {
+    const TJValue* member = Find(name);
+    int64_t value = 0;
+    return member && TryParseInt64(member->Text, value) ? value : defaultValue;
 }
 
 // ---- TJsonParser ---------------------------------------------------------------

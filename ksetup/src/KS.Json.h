@@ -45,6 +45,10 @@ public:
     TJValue* Find(std::u16string_view name) const;
     // The member's Text whatever its kind; empty when missing.
     std::u16string GetStr(std::u16string_view name) const;
+    // The member's Text read as an integer (decimal, or hexadecimal after
+    // "$", "0x" or "0X") whatever its kind; the default when it is missing
+    // or does not convert.
+    int64_t GetInt(std::u16string_view name, int64_t defaultValue) const;
 
     // A catalogue of tens of thousands of files makes hundreds of thousands
     // of nodes; they come from chunks instead of one heap call each.

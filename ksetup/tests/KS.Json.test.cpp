@@ -177,6 +177,12 @@ TEST(JsonValue, Accessors) {
     EXPECT_EQ(root->GetStr(u"z"), u"null");
     EXPECT_EQ(root->GetStr(u"missing"), u"");
 
+    const struct { const char16_t* name; int64_t value; } ints[] = {
+        {u"a", 1}, {u"s", 31}, {u"f", -5}, {u"e", -5}, {u"o", -5}, {u"z", -5}, {u"missing", -5},
+    };
+    for (const auto& c : ints) EXPECT_EQ(root->GetInt(c.name, -5), c.value) << U8(c.name);
+    EXPECT_EQ(MustParse(u"{\"n\":\" -42 \"}")->GetInt(u"n", 0), -42);
+
     // Find looks into objects only; Item walks any container.
     TRef<TJValue> array = MustParse(u"[\"a\",{\"k\":\"v\"}]");
     EXPECT_EQ(array->Find(u"a"), nullptr);
