@@ -1,5 +1,8 @@
-// UTF-8 encoding of any UTF-16 text: the output is always well-formed UTF-8
-// and holds the text's code points, with U+FFFD for each lone surrogate.
+// UTF-8 both ways. Encoding any UTF-16 text gives well-formed UTF-8 holding
+// the text's code points, with U+FFFD for each lone surrogate. Decoding any
+// bytes gives UTF-16 without a lone surrogate; well-formed input decodes to
+// its code points and encodes back to the same bytes.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +15,7 @@ using namespace System;
 namespace {
 
 // A strict decoder: nothing overlong, no surrogate, nothing above U+10FFFF.
-std::optional<std::u32string> StrictUtf8(const std::string& bytes) {
+std::optional<std::u32string> StrictUtf8(std::span<const uint8_t> bytes) {
     std::u32string out;
     for (size_t i = 0; i < bytes.size();) {
         const uint8_t b0 = uint8_t(bytes[i]);
@@ -34,6 +37,7 @@ std::optional<std::u32string> StrictUtf8(const std::string& bytes) {
     return out;
 }
 
+// The code points of UTF-16 text, U+FFFD for each lone surrogate.
 std::u32string CodePointsWithReplacement(const std::u16string& text) {
     std::u32string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -49,11 +53,55 @@ std::u32string CodePointsWithReplacement(const std::u16string& text) {
     return out;
 }
 
+bool HasLoneSurrogate(const std::u16string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (u >= 0xDC00 && u <= 0xDFFF) return true;
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
+            ++i;
+        }
+    }
+    return false;
+}
+
+void CheckEncode(const TEncoding& utf8, const std::u16string& text) {
+    const std::optional<std::u32string> decoded = StrictUtf8(utf8.GetBytes(text));
+    KS_FUZZ_CHECK(decoded.has_value());
+    KS_FUZZ_CHECK(*decoded == CodePointsWithReplacement(text));
+}
+
+void CheckDecode(const TEncoding& utf8, std::span<const uint8_t> bytes) {
+    const std::u16string text = utf8.GetUString(bytes.data(), ptrdiff_t(bytes.size()));
+    KS_FUZZ_CHECK(!HasLoneSurrogate(text));
+    // The decoder skips one leading preamble, so a text that itself starts
+    // with U+FEFF comes back only behind one.
+    TBytes again = utf8.GetPreamble();
+    const TBytes encoded = utf8.GetBytes(text);
+    again.insert(again.end(), encoded.begin(), encoded.end());
+    KS_FUZZ_CHECK(utf8.GetUString(again) == text);
+
+    const bool preamble = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    const std::span<const uint8_t> body = bytes.subspan(preamble ? 3 : 0);
+    if (const std::optional<std::u32string> strict = StrictUtf8(body)) {
+        KS_FUZZ_CHECK(CodePointsWithReplacement(text) == *strict);
+        KS_FUZZ_CHECK(std::equal(encoded.begin(), encoded.end(), body.begin(), body.end()));
+    }
+}
+
+// Bytes taken as ISO-8859-1 come back unit for unit.
+void CheckNarrow(const TEncoding& utf8, std::span<const uint8_t> bytes) {
+    const TBytes encoded = utf8.GetBytesNarrow(reinterpret_cast<const char*>(bytes.data()),
+                                               ptrdiff_t(bytes.size()));
+    const std::u16string text = utf8.GetUString(encoded);
+    KS_FUZZ_CHECK(std::equal(text.begin(), text.end(), bytes.begin(), bytes.end()));
+}
+
 } // namespace
 
 void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
-    const std::u16string text = Units(data);
-    const std::optional<std::u32string> decoded = StrictUtf8(Utf8Encode(text));
-    KS_FUZZ_CHECK(decoded.has_value());
-    KS_FUZZ_CHECK(*decoded == CodePointsWithReplacement(text));
+    const TRef<TEncodingUtf8> utf8 = GetUtf8Encoding();
+    CheckEncode(*utf8, Units(data));
+    CheckDecode(*utf8, data);
+    CheckNarrow(*utf8, data);
 }

@@ -11,7 +11,10 @@ using System::TRef;
 
 namespace {
 
-std::string U8(const std::u16string& text) { return System::Utf8Encode(text); }
+std::string U8(const std::u16string& text) {
+    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
+    return std::string(bytes.begin(), bytes.end());
+}
 
 TRef<TJValue> MustParse(const std::u16string& text) {
     TRef<TJValue> root;
