@@ -30,8 +30,10 @@ while IFS=$'\t' read -r name exe corpus; do
   names+=("$name")
   mkdir -p "$build/fuzz-corpus/$name"
   while (($(jobs -rp | wc -l) >= jobs)); do wait -n || true; done
+  dict=()
+  [ ! -f "$root/fuzz/dict/$name.dict" ] || dict=(-dict="$root/fuzz/dict/$name.dict")
   ( rc=0
-    "$exe" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    "$exe" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 "${dict[@]}" \
       -artifact_prefix="$corpus/" "$build/fuzz-corpus/$name" "$corpus" \
       >"$logs/$name.log" 2>&1 || rc=$?
     echo "$rc" >"$logs/$name.rc" ) &
