@@ -66,5 +66,6 @@ int main() {
     const TBytes packed = DeflateBytes(plain, -1);
     std::printf("inflate %zu -> %zu bytes: %.1f MB/s\n", packed.size(), plain.size(),
                 MegabytesPerSecond(plain.size(), 3.0, [&] { sink ^= InflateBytes(packed, 31, 0x40000000)[0]; }));
-    return sink == 0xFFFF;  // keeps the work from being optimised away
+    std::printf("checksum %u\n", unsigned(sink));  // keeps the work from being optimised away
+    return 0;
 }
