@@ -78,7 +78,8 @@ public:
     // Keeps the text as LastError and logs it after "ERRO: ".
     void Error(const std::u16string& text);
 
-    // Stores the observer and prepares the provider, if there is one.
+    // With a provider: stores the observer and prepares the provider, whose
+    // failure becomes an engine error. Without one: true, nothing stored.
     bool PrepareProvider(const System::TRef<TSetupObserver>& observer);
     std::u16string ProviderSummary();
     // A PackageProgress callback with the engine as its context: counts the

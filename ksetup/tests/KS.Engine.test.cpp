@@ -292,3 +292,35 @@ TEST_F(PreviousInstall, FolderIsAdoptedOnlyWhenAllowedAndNotGivenOnTheCommandLin
     EXPECT_TRUE(engine->PreviousInstall.Found);
     EXPECT_EQ(engine->Context->AppDir, u"E:\\Escolhida");
 }
+
+// The fake provider is what the install-run tests rely on: it must do what
+// it is told, in the installation folder, and journal what it wrote.
+TEST(FakeFileProvider, InstallsJournalsReportsAndFailsWhereTold) {
+    TTestFolder folder;
+    auto engine = NewEngine();
+    engine->Context->SetAppDir(folder / u"app");
+    auto provider = MakeRef<TFakeFileProvider>();
+    provider->Files = {{u"Bin\\dax.exe", "MZ.."}, {u"leia-me.txt", "ol\xC3\xA1"}};
+    auto observer = MakeRef<TRecordingObserver>();
+    EXPECT_EQ(provider->TotalSize(), 8);
+    EXPECT_TRUE(provider->InstallFiles(*engine, *observer));
+    EXPECT_EQ(ReadBytes(folder / u"app\\Bin\\dax.exe"), "MZ..");
+    EXPECT_EQ(ReadBytes(folder / u"app\\leia-me.txt"), "ol\xC3\xA1");
+    EXPECT_EQ(engine->Journal->Records(), (std::vector<std::u16string>{u"F|" + folder.Path() + u"\\app\\Bin\\dax.exe",
+                                                                      u"F|" + folder.Path() + u"\\app\\leia-me.txt"}));
+    const auto reports = observer->Of(TRecordingObserver::TKind::Progress);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1].Done, 8);
+    EXPECT_EQ(reports[1].Total, 8);
+
+    provider->FailAtFile = 1;
+    EXPECT_FALSE(provider->InstallFiles(*engine, *observer));
+    EXPECT_EQ(provider->LastError(), u"falha simulada do provedor");
+    EXPECT_EQ(provider->Installed.size(), 3u);
+
+    provider->FailAtFile = -1;
+    observer->CancelAtPoll = observer->CancelPolls() + 1;
+    EXPECT_FALSE(provider->InstallFiles(*engine, *observer));
+    EXPECT_EQ(provider->LastError(), u"Instalação cancelada.");
+    EXPECT_EQ(provider->InstallCalls, 3);
+}
