@@ -246,8 +246,7 @@ std::u16string PadTwoDigits(int32_t value) {
 }
 
 System::TBytes StringToUtf8Bytes(std::u16string_view text) {
-    const std::string utf8 = System::Utf8Encode(text);
-    return System::TBytes(utf8.begin(), utf8.end());
+    return System::GetUtf8Encoding()->GetBytes(text);
 }
 
 } // namespace KS
