@@ -224,11 +224,6 @@ TRef<TEncodingUtf8> GetUtf8Encoding() {
     return TRef<TEncodingUtf8>(instance);
 }
 
-std::string Utf8Encode(std::u16string_view text) {
-    const TBytes bytes = GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 int64_t TUStrBuilder::GrownCapacity(int64_t capacity, int64_t needed) {
     while (capacity < needed) {
         if (capacity < 9) {

@@ -51,9 +51,6 @@ public:
 // the process ends (exceptions raised while statics are destroyed still use it).
 TRef<TEncodingUtf8> GetUtf8Encoding();
 
-// The UTF-8 bytes of the text as an 8-bit string, by the encoding above.
-std::string Utf8Encode(std::u16string_view text);
-
 // A growable UTF-16 buffer; Buffer's length is the capacity and the units
 // past Length are undefined.
 class TUStrBuilder : public TObject {
