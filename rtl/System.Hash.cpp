@@ -207,7 +207,7 @@ void Sha256CompressShaNi(uint32_t hash[8], const uint8_t* blocks, size_t count) 
                 words = _mm_sha256msg2_epu32(
                     _mm_add_epi32(_mm_sha256msg1_epu32(words, w[(i + 1) % 4]), w9to12), w[(i + 3) % 4]);
             }
-            __m128i k = _mm_add_epi32(
+            const __m128i k = _mm_add_epi32(
                 words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256Rounds + 4 * i)));
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
             abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(k, 0x0E));
@@ -255,6 +255,7 @@ void HashSha2Update(Sha2State& state, const void* data, size_t count) {
     CheckSha2NotFinished(state);
     state.BitCount += uint64_t(count) * 8;
     CheckVariant(state);
+    if (count == 0) return;
     const size_t blockSize = BlockSize(state);
     const uint8_t* input = static_cast<const uint8_t*>(data);
     if (state.Fill > 0) {
@@ -273,7 +274,7 @@ void HashSha2Update(Sha2State& state, const void* data, size_t count) {
         input += blocks * blockSize;
         count -= blocks * blockSize;
     }
-    if (count > 0) std::memcpy(state.Block, input, count);
+    std::memcpy(state.Block, input, count);
     state.Fill = uint32_t(count);
 }
 
