@@ -87,36 +87,61 @@ void CheckSha2NotFinished(const Sha2State& state) {
     if (state.Finished) throw EHashException(u"HashSha2 finalizado");
 }
 
-uint32_t LoadBig32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return __builtin_bswap32(v);
+uint32_t ByteSwap(uint32_t v) { return __builtin_bswap32(v); }
+uint64_t ByteSwap(uint64_t v) { return __builtin_bswap64(v); }
+
+template <class Word>
+Word LoadBig(const uint8_t* p) {
+    Word v;
+    std::memcpy(&v, p, sizeof v);
+    return ByteSwap(v);
 }
 
-uint64_t LoadBig64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return __builtin_bswap64(v);
-}
+template <class Word>
+Word Rotr(Word x, int n) { return Word(x >> n) | Word(x << (8 * sizeof(Word) - n)); }
 
-uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-uint64_t Rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
+// What tells SHA-256 from SHA-512 in the shared compression: the round
+// constants and the rotations and shifts of the four mixing functions.
+struct TShaMixing {
+    int Sigma0[3], Sigma1[3], Sum0[3], Sum1[3];
+};
 
-void Sha512Compress(uint64_t hash[8], const uint8_t* blocks, size_t count) {
-    for (; count; --count, blocks += 128) {
-        uint64_t w[80];
-        for (int t = 0; t < 16; ++t) w[t] = LoadBig64(blocks + 8 * t);
-        for (int t = 16; t < 80; ++t) {
-            const uint64_t s0 = Rotr(w[t - 15], 1) ^ Rotr(w[t - 15], 8) ^ (w[t - 15] >> 7);
-            const uint64_t s1 = Rotr(w[t - 2], 19) ^ Rotr(w[t - 2], 61) ^ (w[t - 2] >> 6);
+template <class Word>
+struct TShaFamily;
+
+template <>
+struct TShaFamily<uint32_t> {
+    static constexpr const uint32_t* kConstants = kSha256Rounds;
+    static constexpr int kRounds = 64;
+    static constexpr TShaMixing kMixing = {{7, 18, 3}, {17, 19, 10}, {2, 13, 22}, {6, 11, 25}};
+};
+
+template <>
+struct TShaFamily<uint64_t> {
+    static constexpr const uint64_t* kConstants = kSha512Rounds;
+    static constexpr int kRounds = 80;
+    static constexpr TShaMixing kMixing = {{1, 8, 7}, {19, 61, 6}, {28, 34, 39}, {14, 18, 41}};
+};
+
+template <class Word>
+void ShaCompress(Word hash[8], const uint8_t* blocks, size_t count) {
+    using Family = TShaFamily<Word>;
+    constexpr TShaMixing m = Family::kMixing;
+    for (; count; --count, blocks += 16 * sizeof(Word)) {
+        Word w[Family::kRounds];
+        for (int t = 0; t < 16; ++t) w[t] = LoadBig<Word>(blocks + sizeof(Word) * t);
+        for (int t = 16; t < Family::kRounds; ++t) {
+            const Word s0 = Rotr(w[t - 15], m.Sigma0[0]) ^ Rotr(w[t - 15], m.Sigma0[1]) ^ (w[t - 15] >> m.Sigma0[2]);
+            const Word s1 = Rotr(w[t - 2], m.Sigma1[0]) ^ Rotr(w[t - 2], m.Sigma1[1]) ^ (w[t - 2] >> m.Sigma1[2]);
             w[t] = w[t - 16] + s0 + w[t - 7] + s1;
         }
-        uint64_t a = hash[0], b = hash[1], c = hash[2], d = hash[3];
-        uint64_t e = hash[4], f = hash[5], g = hash[6], h = hash[7];
-        for (int t = 0; t < 80; ++t) {
-            const uint64_t t1 = h + (Rotr(e, 14) ^ Rotr(e, 18) ^ Rotr(e, 41)) + ((e & f) ^ (~e & g)) +
-                                kSha512Rounds[t] + w[t];
-            const uint64_t t2 = (Rotr(a, 28) ^ Rotr(a, 34) ^ Rotr(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
+        Word a = hash[0], b = hash[1], c = hash[2], d = hash[3];
+        Word e = hash[4], f = hash[5], g = hash[6], h = hash[7];
+        for (int t = 0; t < Family::kRounds; ++t) {
+            const Word t1 = h + (Rotr(e, m.Sum1[0]) ^ Rotr(e, m.Sum1[1]) ^ Rotr(e, m.Sum1[2])) +
+                            ((e & f) ^ (~e & g)) + Family::kConstants[t] + w[t];
+            const Word t2 = (Rotr(a, m.Sum0[0]) ^ Rotr(a, m.Sum0[1]) ^ Rotr(a, m.Sum0[2])) +
+                            ((a & b) ^ (a & c) ^ (b & c));
             h = g; g = f; f = e; e = d + t1;
             d = c; c = b; b = a; a = t1 + t2;
         }
@@ -139,32 +164,13 @@ void CompressBlocks(Sha2State& state, const uint8_t* data, size_t count) {
     if (IsSha256Family(state))
         Sha256Compress()(state.Hash.Words32, data, count);
     else
-        Sha512Compress(state.Hash.Words64, data, count);
+        ShaCompress(state.Hash.Words64, data, count);
 }
 
 } // namespace
 
 void Sha256CompressPortable(uint32_t hash[8], const uint8_t* blocks, size_t count) {
-    for (; count; --count, blocks += 64) {
-        uint32_t w[64];
-        for (int t = 0; t < 16; ++t) w[t] = LoadBig32(blocks + 4 * t);
-        for (int t = 16; t < 64; ++t) {
-            const uint32_t s0 = Rotr(w[t - 15], 7) ^ Rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
-            const uint32_t s1 = Rotr(w[t - 2], 17) ^ Rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
-            w[t] = w[t - 16] + s0 + w[t - 7] + s1;
-        }
-        uint32_t a = hash[0], b = hash[1], c = hash[2], d = hash[3];
-        uint32_t e = hash[4], f = hash[5], g = hash[6], h = hash[7];
-        for (int t = 0; t < 64; ++t) {
-            const uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                                kSha256Rounds[t] + w[t];
-            const uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-            h = g; g = f; f = e; e = d + t1;
-            d = c; c = b; b = a; a = t1 + t2;
-        }
-        hash[0] += a; hash[1] += b; hash[2] += c; hash[3] += d;
-        hash[4] += e; hash[5] += f; hash[6] += g; hash[7] += h;
-    }
+    ShaCompress(hash, blocks, count);
 }
 
 #if defined(__x86_64__)
@@ -201,7 +207,7 @@ void Sha256CompressShaNi(uint32_t hash[8], const uint8_t* blocks, size_t count) 
                 words = _mm_sha256msg2_epu32(
                     _mm_add_epi32(_mm_sha256msg1_epu32(words, w[(i + 1) % 4]), w9to12), w[(i + 3) % 4]);
             }
-            __m128i k = _mm_add_epi32(
+            const __m128i k = _mm_add_epi32(
                 words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256Rounds + 4 * i)));
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
             abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(k, 0x0E));
@@ -249,6 +255,7 @@ void HashSha2Update(Sha2State& state, const void* data, size_t count) {
     CheckSha2NotFinished(state);
     state.BitCount += uint64_t(count) * 8;
     CheckVariant(state);
+    if (count == 0) return;
     const size_t blockSize = BlockSize(state);
     const uint8_t* input = static_cast<const uint8_t*>(data);
     if (state.Fill > 0) {
@@ -267,7 +274,7 @@ void HashSha2Update(Sha2State& state, const void* data, size_t count) {
         input += blocks * blockSize;
         count -= blocks * blockSize;
     }
-    if (count > 0) std::memcpy(state.Block, input, count);
+    std::memcpy(state.Block, input, count);
     state.Fill = uint32_t(count);
 }
 
@@ -287,13 +294,13 @@ TBytes HashSha2Final(Sha2State& state) {
             state.Fill = 0;
         }
         std::memset(state.Block + state.Fill, 0, blockSize - 8 - state.Fill);
-        const uint64_t bits = __builtin_bswap64(state.BitCount);
+        const uint64_t bits = ByteSwap(state.BitCount);
         std::memcpy(state.Block + blockSize - 8, &bits, 8);
         HashSha2Block(state);
         if (IsSha256Family(state))
-            for (uint32_t& word : state.Hash.Words32) word = __builtin_bswap32(word);
+            for (uint32_t& word : state.Hash.Words32) word = ByteSwap(word);
         else
-            for (uint64_t& word : state.Hash.Words64) word = __builtin_bswap64(word);
+            for (uint64_t& word : state.Hash.Words64) word = ByteSwap(word);
         state.Finished = 1;
     }
     return TBytes(state.Hash.Bytes, state.Hash.Bytes + DigestLength(state.Variant));

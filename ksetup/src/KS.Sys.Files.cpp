@@ -44,11 +44,6 @@ DWORD DeleteFileNow(const std::u16string& path) {
     return IsGoneError(error) ? 0 : error;
 }
 
-// UTF-8 through the shared encoding, which drops malformed sequences.
-std::u16string Utf8BytesToText(const uint8_t* bytes, size_t count) {
-    return System::GetUtf8Encoding()->GetUString(bytes, ptrdiff_t(count));
-}
-
 // The text a system call leaves in a buffer of `size` characters; empty when
 // the call's result is not between 1 and that size.
 template <class Call>
@@ -190,9 +185,9 @@ bool ReadTextFile(const std::u16string& path, std::u16string& text) {
         for (size_t i = 0; i < text.size(); ++i)
             text[i] = char16_t(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
     } else if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        text = Utf8BytesToText(bytes.data() + 3, n - 3);
+        text = DecodeUtf8(bytes.data() + 3, ptrdiff_t(n - 3));
     } else {
-        text = Utf8BytesToText(bytes.data(), n);
+        text = DecodeUtf8(bytes.data(), ptrdiff_t(n));
     }
     return true;
 }

@@ -249,4 +249,9 @@ System::TBytes StringToUtf8Bytes(std::u16string_view text) {
     return System::GetUtf8Encoding()->GetBytes(text);
 }
 
+std::u16string DecodeUtf8(const uint8_t* bytes, ptrdiff_t count) {
+    if (!bytes || count <= 0) return {};
+    return System::GetUtf8Encoding()->GetUString(bytes, count);
+}
+
 } // namespace KS
