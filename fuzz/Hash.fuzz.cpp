@@ -6,6 +6,8 @@
 // the message.
 #include <openssl/evp.h>
 
+#include <algorithm>
+
 #include "KsFuzz.h"
 #include "System.Hash.h"
 

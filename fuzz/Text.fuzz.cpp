@@ -1,6 +1,7 @@
 // The text routines against simple models: case mapping, Trim, GUID parsing,
 // decimal formatting and rounding. The first byte picks the routine, the
 // rest is its input.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The host build (Debian's clang): the platform-neutral units and their tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz
-# target for a bounded time, KS_FUZZ_SECONDS each (30 by default; set it
-# higher for a longer hunt). A finding fails the run and its input is left in
-# the target's corpus folder, fuzz/corpus/<name>/, where the corpus replay
-# test keeps it as a regression case once committed.
+# target for a bounded time: KS_FUZZ_SECONDS each (30 by default; set it
+# higher for a longer hunt), KS_FUZZ_JOBS at a time (one per core by
+# default). A finding fails the run and its input is left in the target's
+# corpus folder, fuzz/corpus/<name>/, where the corpus replay test keeps it
+# as a regression case once committed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KS_HOST_BUILD:-$root/build-host}
 seconds=${KS_FUZZ_SECONDS:-30}
 jobs=$(nproc)
+fuzz_jobs=${KS_FUZZ_JOBS:-$jobs}
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja \
@@ -22,14 +24,14 @@ export UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 600
 
 # Each target starts from its checked-in corpus plus what earlier runs in this
-# build folder found; the targets run side by side, one per core.
+# build folder found; the targets run side by side.
 logs=$build/fuzz-logs
 mkdir -p "$logs"
 names=()
 while IFS=$'\t' read -r name exe corpus; do
   names+=("$name")
   mkdir -p "$build/fuzz-corpus/$name"
-  while (($(jobs -rp | wc -l) >= jobs)); do wait -n || true; done
+  while (($(jobs -rp | wc -l) >= fuzz_jobs)); do wait -n || true; done
   dict=()
   [ ! -f "$root/fuzz/dict/$name.dict" ] || dict=(-dict="$root/fuzz/dict/$name.dict")
   ( rc=0
