@@ -4,6 +4,7 @@
 #include <limits>
 #include <numbers>
 
+#include "System.Remainder.Encoding.h"
 #include "System.Remainder.Exceptions.h"
 #include "System.Remainder.Text.h"
 
@@ -73,6 +74,25 @@ TEST(CaseMapping, WholeTextsUnitByUnit) {
     EXPECT_EQ(UpperCase(u"straße"), u"STRAßE");
     // A surrogate pair is left alone.
     EXPECT_EQ(UpperCase(u"a\U0001F600b"), u"A\U0001F600B");
+}
+
+TEST(CaseMapping, CompareTextIgnoresCaseAndOrdersUnsigned) {
+    const struct { const char16_t* a; const char16_t* b; int32_t result; } cases[] = {
+        {u"", u"", 0},
+        {u"Alpha", u"aLPHA", 0},
+        {u"Ação", u"AÇÃO", 0},
+        {u"a", u"B", -1},          // ordinal would put B first
+        {u"B", u"a", 1},
+        {u"ab", u"abc", -1},       // a common prefix: the shorter is smaller
+        {u"abc", u"AB", 1},
+        {u"z", u"\u8000", -1},     // units compare unsigned
+        {u"_", u"a", -1},          // '_' lies between 'Z' and 'a'; lower-cased 'A' still follows it
+        {u"_", u"A", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompareText(c.a, c.b), c.result) << Utf8Encode(c.a) << " " << Utf8Encode(c.b);
+        EXPECT_EQ(SameText(c.a, c.b), c.result == 0);
+    }
 }
 
 TEST(Trim, DropsControlUnitsAndBlanksAtBothEnds) {
