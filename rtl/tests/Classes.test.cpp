@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "System.Remainder.Classes.h"
-#include "System.Remainder.Encoding.h"
 #include "System.Remainder.Exceptions.h"
 
 using namespace System;
@@ -130,7 +129,7 @@ TEST(ComponentNames, RenameRules) {
         TRef<TProbe> other = Named(owner.Get(), c.other);
         TRef<TProbe> renamed = Named(c.hasOwner ? owner.Get() : nullptr, c.from);
         const std::u16string error = MessageOf<EComponentError>([&] { renamed->ChangeName(c.to); });
-        const std::string label = Utf8Encode(c.from) + " -> " + Utf8Encode(c.to);
+        const auto label = &c - cases;
         if (*c.error) {
             EXPECT_EQ(error, c.error) << label;
             EXPECT_EQ(renamed->Name(), c.from) << label;  // a failed rename keeps the old name
