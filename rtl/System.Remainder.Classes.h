@@ -120,8 +120,8 @@ public:
     // so a Notification override must not take and drop the only one.
     explicit TComponent(TComponent* owner);
     // Tells the linked partners, gives up the owned components and leaves
-    // the owner. It runs after the derived destructors, so those see the
-    // going component as a plain TComponent.
+    // the owner. It runs after the derived destructors, so the partners and
+    // the owner see the going component as a plain TComponent.
     ~TComponent() override;
 
     TComponent* Owner() const noexcept { return owner_; }

@@ -3,8 +3,10 @@
 // addition and deletion.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "System.Remainder.Object.h"

@@ -9,20 +9,11 @@
 
 #include "System.Remainder.Classes.h"
 #include "System.Remainder.Exceptions.h"
+#include "TestSupport.h"
 
 using namespace System;
 
 namespace {
-
-template <class E>
-std::u16string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message;
-    }
-    return u"(nothing raised)";
-}
 
 // The names the journal gives to probes. A component that is still being
 // built (its owner is told before its own constructor has run) is "new"; a

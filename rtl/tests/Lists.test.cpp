@@ -5,19 +5,11 @@
 
 #include "System.Remainder.Exceptions.h"
 #include "System.Remainder.Lists.h"
+#include "TestSupport.h"
 
 using namespace System;
 
 namespace {
-
-std::u16string ListErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EListError& e) {
-        return e.Message;
-    }
-    return u"(nothing raised)";
-}
 
 struct TProbe : TObject {
     explicit TProbe(std::vector<int>* destroyed, int id) : destroyed_(destroyed), id_(id) {}
@@ -49,11 +41,11 @@ TEST(PointerList, GrowsFromEightByDoublingAndClearReleasesStorage) {
 TEST(PointerList, IndexErrorsCarryNoIndex) {
     TList list;
     int a = 0;
-    EXPECT_EQ(ListErrorOf([&] { list.Get(0); }), u"índice fora da lista");
-    EXPECT_EQ(ListErrorOf([&] { list.Delete(-1); }), u"índice fora da lista");
+    EXPECT_EQ(MessageOf([&] { list.Get(0); }), u"índice fora da lista");
+    EXPECT_EQ(MessageOf([&] { list.Delete(-1); }), u"índice fora da lista");
     list.Add(&a);
-    EXPECT_EQ(ListErrorOf([&] { list.Get(1); }), u"índice fora da lista");
-    EXPECT_EQ(ListErrorOf([&] { list.Delete(1); }), u"índice fora da lista");
+    EXPECT_EQ(MessageOf([&] { list.Get(1); }), u"índice fora da lista");
+    EXPECT_EQ(MessageOf([&] { list.Delete(1); }), u"índice fora da lista");
     EXPECT_EQ(list.Count(), 1);
 }
 
@@ -153,8 +145,8 @@ TEST(TypedList, IndexErrorsChangeNothingAndNotifyNothing) {
     int notified = 0;
     list.OnNotify = [&](TProbeList&, TProbe*, TListNotification) { ++notified; };
     for (int64_t index : {int64_t(-1), int64_t(1), int64_t(1) << 40}) {
-        EXPECT_EQ(ListErrorOf([&] { list.Get(index); }), u"índice fora da lista") << index;
-        EXPECT_EQ(ListErrorOf([&] { list.Delete(index); }), u"índice fora da lista") << index;
+        EXPECT_EQ(MessageOf([&] { list.Get(index); }), u"índice fora da lista") << index;
+        EXPECT_EQ(MessageOf([&] { list.Delete(index); }), u"índice fora da lista") << index;
     }
     EXPECT_EQ(notified, 0);
     EXPECT_EQ(list.Count(), 1);
