@@ -81,8 +81,9 @@ void TComponent::Teardown() noexcept {
         partner->Notification(this, opRemove);
         // An override that skips the inherited Notification keeps the link:
         // drop it here, or the loop would never end and the partner would
-        // later notify a freed component.
-        RemoveFreeNotifications(partner);
+        // later notify a freed component. A partner that unlinked itself is
+        // not touched again: it may be gone by now.
+        if (freeNotifies_ && freeNotifies_->IndexOf(partner) >= 0) RemoveFreeNotifications(partner);
     }
     freeNotifies_ = nullptr;
     DestroyComponents();
