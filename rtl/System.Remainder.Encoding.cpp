@@ -16,8 +16,7 @@ namespace System {
 
 namespace {
 
-// Both conversions run twice over their input with the same rules: once into
-// a counter to size the result exactly, once into a writer that fills it.
+// The two sinks of a conversion: one counts, one writes.
 template <class T>
 struct TCounter {
     size_t Count = 0;
@@ -88,23 +87,17 @@ void PutUtf8(Sink& out, char32_t cp) {
     }
 }
 
+// Encodes the non-ASCII unit s[0], with the low surrogate after it when it
+// is a high one, and returns the units taken.
 template <class Sink>
-void EncodeUtf8(const char16_t* s, size_t n, Sink& out) {
-    size_t i = 0;
-    while (i < n) {
-        const size_t ascii = AsciiRun(s + i, n - i);
-        out.Copy(s + i, ascii);
-        i += ascii;
-        if (i == n) break;
-        const char16_t u = s[i++];
-        if (IsHighSurrogate(u) && i < n && IsLowSurrogate(s[i])) {
-            PutUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(s[i++]) - 0xDC00));
-        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            PutUtf8(out, 0xFFFD);
-        } else {
-            PutUtf8(out, u);
-        }
+size_t EncodeSequence(const char16_t* s, size_t n, Sink& out) {
+    const char16_t u = s[0];
+    if (IsHighSurrogate(u) && n > 1 && IsLowSurrogate(s[1])) {
+        PutUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(s[1]) - 0xDC00));
+        return 2;
     }
+    PutUtf8(out, IsHighSurrogate(u) || IsLowSurrogate(u) ? char32_t(0xFFFD) : char32_t(u));
+    return 1;
 }
 
 // What a byte at a sequence start allows: how many continuation bytes follow
@@ -154,15 +147,28 @@ size_t DecodeSequence(const uint8_t* s, size_t n, Sink& out) {
     return 1 + rule.Continuations;
 }
 
-template <class Sink>
-void DecodeUtf8(const uint8_t* s, size_t n, Sink& out) {
-    size_t i = 0;
-    while (i < n) {
+// Copies runs of ASCII in blocks and hands everything else to `sequence`.
+template <class Char, class Sink, class Sequence>
+void Convert(const Char* s, size_t n, Sink& out, Sequence sequence) {
+    for (size_t i = 0; i < n;) {
         const size_t ascii = AsciiRun(s + i, n - i);
         out.Copy(s + i, ascii);
         i += ascii;
-        if (i < n) i += DecodeSequence(s + i, n - i, out);
+        if (i < n) i += sequence(s + i, n - i, out);
     }
+}
+
+// Two passes with the same rules: the first sizes the result exactly, the
+// second fills it.
+template <class Result, class Char, class Sequence>
+Result ConvertText(const Char* s, size_t n, Sequence sequence) {
+    using Unit = typename Result::value_type;
+    TCounter<Unit> size;
+    Convert(s, n, size, sequence);
+    Result result(size.Count, Unit());
+    TWriter<Unit> writer{result.data()};
+    Convert(s, n, writer, sequence);
+    return result;
 }
 
 constexpr uint8_t kUtf8Preamble[] = {0xEF, 0xBB, 0xBF};
@@ -188,12 +194,8 @@ TBytes TEncoding::GetPreamble() const {
 
 TBytes TEncodingUtf8::GetBytes(const char16_t* units, ptrdiff_t count) const {
     if (!units || count <= 0) return {};
-    TCounter<uint8_t> size;
-    EncodeUtf8(units, size_t(count), size);
-    TBytes bytes(size.Count);
-    TWriter<uint8_t> writer{bytes.data()};
-    EncodeUtf8(units, size_t(count), writer);
-    return bytes;
+    return ConvertText<TBytes>(units, size_t(count),
+                               [](const char16_t* s, size_t n, auto& out) { return EncodeSequence(s, n, out); });
 }
 
 std::u16string TEncodingUtf8::GetUString(const uint8_t* bytes, ptrdiff_t count) const {
@@ -203,12 +205,8 @@ std::u16string TEncodingUtf8::GetUString(const uint8_t* bytes, ptrdiff_t count) 
         bytes += 3;
         n -= 3;
     }
-    TCounter<char16_t> size;
-    DecodeUtf8(bytes, n, size);
-    std::u16string text(size.Count, u'\0');
-    TWriter<char16_t> writer{text.data()};
-    DecodeUtf8(bytes, n, writer);
-    return text;
+    return ConvertText<std::u16string>(
+        bytes, n, [](const uint8_t* s, size_t k, auto& out) { return DecodeSequence(s, k, out); });
 }
 
 TBytes TEncodingUtf8::GetPreamble() const {

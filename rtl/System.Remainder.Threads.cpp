@@ -42,7 +42,7 @@ struct TThread::TEntry {
 TThread::TThread() {
     AllThreadsDoneEvent();
     TLockGuard hold(ClassLibraryLock());
-    if (listed_.exchange(true)) return;
+    listed_ = true;
     prev_ = listTail;
     (listTail ? listTail->next_ : listHead) = this;
     listTail = this;
@@ -54,11 +54,8 @@ TThread::~TThread() {
         if (listed_.exchange(false)) Unlink();
     }
     // A started thread holds a reference to its object until it has
-    // finished, so only a never-started one can arrive here unfinished.
-    if (!started_) {
-        terminated_ = true;
-        finished_ = true;
-    }
+    // finished, so nothing is left to wait for; a never-started one is not
+    // started now, as its Execute would run on a half-destroyed object.
     if (HANDLE handle = std::exchange(handle_, nullptr)) CloseHandle(handle);
 }
 

@@ -6,4 +6,5 @@ build=${KS_BUILD:-$root/build}
 
 bash "$root/scripts/bootstrap.sh"
 bash "$root/scripts/build.sh"
-ctest --test-dir "$build" -j"$(nproc)" --output-on-failure --timeout 600
+# Windows and GUI tests need a display: Wine draws its windows into a private Xvfb.
+xvfb-run -a ctest --test-dir "$build" -j"$(nproc)" --output-on-failure --timeout 600
