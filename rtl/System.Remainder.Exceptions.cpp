@@ -8,12 +8,21 @@
 
 namespace System {
 
+namespace {
+
+std::string Utf8Text(const std::u16string& text) {
+    const TBytes bytes = GetUtf8Encoding()->GetBytes(text);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
 Exception::Exception(std::u16string message, std::source_location where)
     : Message(std::move(message)),
       UnitFile(where.file_name()),
       SourceLine(where.line()),
       RaisingRoutine(where.function_name()),
-      what_(Utf8Encode(Message)) {}
+      what_(Utf8Text(Message)) {}
 
 std::u16string Quoted(const std::u16string& text) {
     return u"\"" + text + u"\"";

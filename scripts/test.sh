@@ -7,7 +7,8 @@ build=${KS_BUILD:-$root/build}
 
 bash "$root/scripts/bootstrap.sh"
 bash "$root/scripts/build.sh"
-ctest --test-dir "$build" -j"$(nproc)" --output-on-failure --timeout 600
+# Windows and GUI tests need a display: Wine draws its windows into a private Xvfb.
+xvfb-run -a ctest --test-dir "$build" -j"$(nproc)" --output-on-failure --timeout 600
 
 # Debian's pytest, whatever python3 comes first on PATH. Exit 5 means that
 # no test was collected, which is no failure.

@@ -246,8 +246,12 @@ std::u16string PadTwoDigits(int32_t value) {
 }
 
 System::TBytes StringToUtf8Bytes(std::u16string_view text) {
-    const std::string utf8 = System::Utf8Encode(text);
-    return System::TBytes(utf8.begin(), utf8.end());
+    return System::GetUtf8Encoding()->GetBytes(text);
+}
+
+std::u16string DecodeUtf8(const uint8_t* bytes, ptrdiff_t count) {
+    if (!bytes || count <= 0) return {};
+    return System::GetUtf8Encoding()->GetUString(bytes, count);
 }
 
 } // namespace KS

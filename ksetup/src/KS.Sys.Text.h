@@ -67,5 +67,7 @@ std::u16string FormatByteSize(int64_t count);
 std::u16string FormatThousands(int64_t value);
 std::u16string PadTwoDigits(int32_t value);
 System::TBytes StringToUtf8Bytes(std::u16string_view text);
+// Malformed sequences are dropped; no bytes (or a null pointer) give the empty text.
+std::u16string DecodeUtf8(const uint8_t* bytes, ptrdiff_t count);
 
 } // namespace KS

@@ -306,3 +306,11 @@ TEST(Bytes, StringToUtf8Bytes) {
     EXPECT_EQ(StringToUtf8Bytes(std::u16string(1, char16_t(0xD800))), (System::TBytes{0xEF, 0xBF, 0xBD}));
     EXPECT_TRUE(StringToUtf8Bytes(u"").empty());
 }
+
+TEST(Bytes, DecodeUtf8) {
+    const System::TBytes bytes = {'a', 0xC3, 0xA7, 0xC0, 0xAE, 'o'};
+    EXPECT_EQ(DecodeUtf8(bytes.data(), ptrdiff_t(bytes.size())), u"aço");  // overlong dot dropped
+    EXPECT_EQ(DecodeUtf8(bytes.data(), 0), u"");
+    EXPECT_EQ(DecodeUtf8(bytes.data(), -1), u"");
+    EXPECT_EQ(DecodeUtf8(nullptr, 4), u"");
+}
