@@ -15,7 +15,7 @@
 
 #include "KS.Http.h"
 #include "KS.Online.h"
-#include "System.Remainder.Encoding.h"
+#include "KS.Sys.Text.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ std::u16string Widen(std::string_view text) {
 }
 
 void Print(const std::u16string& line) {
-    const std::string text = System::Utf8Encode(line) + "\n";
+    System::TBytes text = KS::StringToUtf8Bytes(line);
+    text.push_back('\n');
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
