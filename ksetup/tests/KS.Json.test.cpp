@@ -3,18 +3,14 @@
 #include <string>
 
 #include "KS.Json.h"
+#include "KS.Test.Text.h"
 #include "System.Remainder.Text.h"
-#include "System.Remainder.Encoding.h"
 
 using namespace KS;
+using KS::Test::U8;
 using System::TRef;
 
 namespace {
-
-std::string U8(const std::u16string& text) {
-    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 TRef<TJValue> MustParse(const std::u16string& text) {
     TRef<TJValue> root;
