@@ -42,7 +42,7 @@ TEST(CountedReferences, AssignmentReleasesTheOldObject) {
     TRef<TProbe> r = MakeRef<TProbe>(&first);
     r = MakeRef<TProbe>(&second);
     EXPECT_EQ(first, 1);
-    const TRef<TProbe>& same = r;  // through an alias, so no compiler objects
+    const TRef<TProbe>& same = r;  // an alias keeps clang's self-assignment warning quiet
     r = same;                      // self-assignment keeps it
     EXPECT_EQ(second, 0);
     r = nullptr;
