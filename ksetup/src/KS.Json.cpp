@@ -105,6 +105,22 @@ namespace {
 thread_local TTreeArena TreeArena;
 } // namespace
 
+void* JsonTreeAllocate(size_t size) {
+    return TreeArena.Take(size);
+}
+
+void JsonTreeFree(void* block) noexcept {
+    ReleaseChunk(*reinterpret_cast<TTreeChunk**>(static_cast<char*>(block) - kBlockHeader));
+}
+
+void* TJValue::operator new(size_t size, TTreeArena& arena) {
+    return arena.Take(size);
+}
+
+void TJValue::operator delete(void* node, TTreeArena&) noexcept {
+    JsonTreeFree(node);
+}
+
 // ---- TJValue -------------------------------------------------------------------
 
 void TJValue::Add(std::u16string name, TRef<TJValue> child) {
@@ -116,22 +132,6 @@ void TJValue::Add(std::u16string name, TRef<TJValue> child) {
     Items[size_t(Count)] = std::move(child);
     if (Kind == jkObject) Names[size_t(Count)] = std::move(name);
     ++Count;
-}
-
-void* JsonTreeAllocate(size_t size) {
-    return TreeArena.Take(size);
-}
-
-void* TJValue::operator new(size_t size, TTreeArena& arena) {
-    return arena.Take(size);
-}
-
-void TJValue::operator delete(void* node, TTreeArena&) noexcept {
-    JsonTreeFree(node);
-}
-
-void JsonTreeFree(void* block) noexcept {
-    ReleaseChunk(*reinterpret_cast<TTreeChunk**>(static_cast<char*>(block) - kBlockHeader));
 }
 
 TJValue* TJValue::Item(int32_t index) const {
