@@ -45,7 +45,7 @@ constexpr size_t kChunkSize = 32 * 1024;
 constexpr size_t kLargeBlock = kChunkSize / 4;
 // Every block holds nodes, strings or references: none needs more.
 constexpr size_t kBlockAlign = alignof(void*);
-static_assert(alignof(TJValue) <= kBlockAlign && alignof(std::u16string) <= kBlockAlign);
+static_assert(alignof(TJValue) <= kBlockAlign && alignof(TJString) <= kBlockAlign);
 
 struct TTreeChunk {
     std::atomic<int32_t> Live;
@@ -123,7 +123,7 @@ void TJValue::operator delete(void* node, TTreeArena&) noexcept {
 
 // ---- TJValue -------------------------------------------------------------------
 
-void TJValue::Add(std::u16string name, TRef<TJValue> child) {
+void TJValue::Add(TJString name, TRef<TJValue> child) {
     if (size_t(Count) >= Items.size()) {
         const size_t capacity = Items.size() < 8 ? 8 : Items.size() * 2;
         Items.resize(capacity);
@@ -147,13 +147,13 @@ TJValue* TJValue::Find(std::u16string_view name) const {
 
 std::u16string TJValue::GetStr(std::u16string_view name) const {
     const TJValue* member = Find(name);
-    return member ? member->Text : std::u16string();
+    return member ? std::u16string(member->Text) : std::u16string();
 }
 
 int64_t TJValue::GetInt(std::u16string_view name, int64_t defaultValue) const {
     const TJValue* member = Find(name);
     int64_t value = 0;
-    return member && TryParseInt64(member->Text, value) ? value : defaultValue;
+    return member && TryParseInt64(std::u16string(member->Text), value) ? value : defaultValue;
 }
 
 // ---- TJsonParser ---------------------------------------------------------------
@@ -216,7 +216,7 @@ TRef<TJValue> TJsonParser::ParseArray(int depth) {
     for (;;) {
         TRef<TJValue> child = ParseValue(depth);
         if (!child) return nullptr;
-        array->Add(std::u16string(), std::move(child));
+        array->Add(TJString(), std::move(child));
         SkipBlanks();
         if (Pos >= Len) return Fail(u"vetor não terminado");
         const char16_t c = Text[size_t(Pos++)];
@@ -236,7 +236,7 @@ TRef<TJValue> TJsonParser::ParseObject(int depth) {
     for (;;) {
         SkipBlanks();
         if (At(Pos) != u'"') return Fail(u"nome esperado");
-        std::u16string name;
+        TJString name;
         if (!ReadString(name)) return Fail(u"texto não terminado");
         SkipBlanks();
         if (At(Pos) != u':') return Fail(u"\":\" esperado");
@@ -264,7 +264,7 @@ TRef<TJValue> TJsonParser::ParseToken() {
     return value;
 }
 
-bool TJsonParser::ReadString(std::u16string& out) {
+bool TJsonParser::ReadString(TJString& out) {
     out.clear();
     const char16_t* text = Text.data();
     int64_t runStart = ++Pos;

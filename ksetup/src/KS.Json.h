@@ -24,8 +24,9 @@ enum TJKind : uint8_t {
 };
 
 // A catalogue of tens of thousands of files makes hundreds of thousands of
-// nodes and child arrays; they come from per-thread chunks instead of one
-// heap call each (the heap's calls cost most of a parse otherwise).
+// nodes, texts and child arrays; they come from per-thread chunks instead of
+// one heap call each (the heap's calls cost most of a parse otherwise). A
+// block may be freed on any thread.
 struct TTreeArena;
 void* JsonTreeAllocate(size_t size);
 void JsonTreeFree(void* block) noexcept;
@@ -44,6 +45,9 @@ struct TJsonTreeAllocator {
     friend bool operator==(const TJsonTreeAllocator&, const TJsonTreeAllocator&) { return true; }
 };
 
+// A text of a tree (GetStr gives it as a plain std::u16string).
+using TJString = std::basic_string<char16_t, std::char_traits<char16_t>, TJsonTreeAllocator<char16_t>>;
+
 // One node of a parsed tree. A parent holds a counted reference to each
 // child, so the tree lives as long as its root is referenced.
 class TJValue : public System::TObject {
@@ -51,15 +55,15 @@ public:
     TJKind Kind = jkNull;
     // The decoded text of a string; the token as written for a number,
     // boolean or null; empty for arrays and objects.
-    std::u16string Text;
+    TJString Text;
     // Member names of an object, parallel to Items; duplicates are kept.
-    std::vector<std::u16string, TJsonTreeAllocator<std::u16string>> Names;
+    std::vector<TJString, TJsonTreeAllocator<TJString>> Names;
     // Children in text order; the length is the capacity, Count the use.
     std::vector<System::TRef<TJValue>, TJsonTreeAllocator<System::TRef<TJValue>>> Items;
     int32_t Count = 0;
 
     // Appends a child (the name counts for objects only).
-    void Add(std::u16string name, System::TRef<TJValue> child);
+    void Add(TJString name, System::TRef<TJValue> child);
     // The child at index, or nil outside 0 .. Count - 1; any kind.
     TJValue* Item(int32_t index) const;
     // The first member of that exact name; nil when none or not an object.
@@ -97,7 +101,7 @@ public:
     System::TRef<TJValue> ParseValue(int depth = 0);
     void SkipBlanks();
     // Pos on the opening quote; on true Pos is past the closing one.
-    bool ReadString(std::u16string& out);
+    bool ReadString(TJString& out);
     // Records message + " (posição " + Pos + ")" unless an error is already
     // recorded; returns nil for the caller to pass on.
     System::TRef<TJValue> Fail(std::u16string_view message);

@@ -108,7 +108,7 @@ TEST(JsonParse, StringEscapes) {
         TRef<TJValue> v = MustParse(c.text);
         ASSERT_TRUE(v) << U8(c.text);
         EXPECT_EQ(v->Kind, jkString);
-        EXPECT_EQ(v->Text, c.decoded) << U8(c.text);
+        EXPECT_EQ(std::u16string(v->Text), c.decoded) << U8(c.text);
     }
 }
 
@@ -139,7 +139,7 @@ TEST(JsonParse, ContainersAndEmptyElements) {
     // Capacity grows by doubling from 8 and keeps every child in order.
     TRef<TJValue> big = MustParse(u"[0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16]");
     EXPECT_EQ(big->Items.size(), 32u);
-    for (int32_t i = 0; i < big->Count; ++i) EXPECT_EQ(big->Item(i)->Text, System::Int64ToStr(i));
+    for (int32_t i = 0; i < big->Count; ++i) EXPECT_EQ(U8(big->Item(i)->Text), U8(System::Int64ToStr(i)));
 }
 
 TEST(JsonParse, NestingIsBounded) {
