@@ -14,7 +14,7 @@ trust it (tests/e2e/tools/ks_trust_ca) accepts.
 Faults: "404", "500", "wrong" (one byte of the body flipped), "truncate"
 (half the body, then the connection closes), "drop" (the connection closes
 without an answer), "nolength" (no Content-Length; the body ends when the
-connection closes) and "slow" (the answer starts after SLOW_SECONDS).
+connection closes) and "slow" (the answer starts after server.slow_seconds).
 
 Run by itself it serves a folder until interrupted:
 
@@ -32,7 +32,6 @@ from dataclasses import dataclass
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
-SLOW_SECONDS = 2.0
 FAULTS = {"404", "500", "wrong", "truncate", "drop", "nolength", "slow"}
 
 
@@ -83,7 +82,7 @@ class _Handler(BaseHTTPRequestHandler):
     def do_GET(self):
         fault = self.server.owner._take_fault(self.path)
         if fault == "slow":
-            time.sleep(SLOW_SECONDS)
+            time.sleep(self.server.owner.slow_seconds)
         if fault == "drop":
             self.server.owner._log(Request(self.connection_id, self.path, 0, fault))
             self.close_connection = True
@@ -145,6 +144,7 @@ class _Server(ThreadingHTTPServer):
 class CatalogServer:
     def __init__(self, folder, cert_file, key_file, port=0):
         self.folder = os.path.abspath(folder)
+        self.slow_seconds = 2.0
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert_file, key_file)
         self._lock = threading.Lock()
