@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <thread>
 #include <vector>
 
 #include "KS.Engine.h"
 #include "KS.Sys.Files.h"
-#include "KS.Sys.Shell.h"
 #include "KS.Sys.Text.h"
 #include "KS.Test.Engine.h"
+#include "KS.Test.Lock.h"
 #include "KS.Test.Observer.h"
 #include "KS.Test.Packages.h"
 #include "KS.Test.Provider.h"
@@ -158,23 +157,14 @@ TEST_F(PackageFiles, LockedTargetIsReplacedAtTheNextRestart) {
     ASSERT_TRUE(CreateDirPath(folder / u"app"));
     const std::u16string target = App(u"locked.txt");
     ASSERT_TRUE(WriteBytes(target, "em uso"));
-    // The child holds the target open without any sharing until released.
-    const std::u16string name = SafeKeyName(KsTest::TestName());
-    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, System::WStr(u"ready-" + name));
-    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, System::WStr(u"release-" + name));
-    std::thread holder([&] {
-        uint32_t code = 0;
-        RunProcess(u"\"" + KsTest::ChildExePath() + u"\" hold " + target + u" ready-" + name + u" release-" + name, u"",
-                   SW_HIDE, true, code);
-    });
-    ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
     TSetupEngine& setup = Engine(u"[Files]\nName: \"locked.txt\"; Flags: ignoreversion; " + Where(Packages::Stored, 0) +
                                  u"\n");
-    const bool installed = setup.InstallFile(FileEntry(0));
-    SetEvent(release);
-    holder.join();
-    CloseHandle(ready);
-    CloseHandle(release);
+    bool installed;
+    {
+        THeldFile held(target);
+        ASSERT_TRUE(held.Held());
+        installed = setup.InstallFile(FileEntry(0));
+    }
     EXPECT_TRUE(installed) << Narrow(setup.LastError);
     EXPECT_TRUE(setup.RebootNeeded);
     EXPECT_EQ(setup.Journal->Records(),

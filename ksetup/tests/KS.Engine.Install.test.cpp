@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 #include "KS.Engine.h"
 #include "KS.Sys.Errors.h"
@@ -12,6 +13,7 @@
 #include "KS.Sys.Text.h"
 #include "KS.Test.Engine.h"
 #include "KS.Test.Inspect.h"
+#include "KS.Test.Lock.h"
 #include "KS.Test.Observer.h"
 #include "KS.Test.Provider.h"
 #include "KS.Test.Sandbox.h"
@@ -328,4 +330,26 @@ TEST_F(Install, NotUninstallableSavesNoJournalAndRegistersNothing) {
     EXPECT_FALSE(FileExists(App(u"unins000.dat")));
     EXPECT_FALSE(RegKeyPresent(HKLM, UninstallKey(), true));
     for (const std::u16string& record : setup.Journal->Records()) EXPECT_FALSE(HasPrefix(record, u"M|"));
+}
+
+TEST_F(Install, RollbackKeepsTheRestartThatADeferredDeletionNeeds) {
+    // The first file is in use by then, as a program that was started.
+    class TLockingProvider : public TFakeFileProvider {
+    public:
+        std::unique_ptr<THeldFile> Held;
+        bool InstallFiles(TSetupEngine& engine, TSetupObserver& observer) override {
+            const bool installed = TFakeFileProvider::InstallFiles(engine, observer);
+            Held = std::make_unique<THeldFile>(Installed.front());
+            return installed;
+        }
+    };
+    auto locking = MakeRef<TLockingProvider>();
+    locking->Files = provider->Files;
+    locking->FailAtFile = 1;
+    TSetupEngine& setup = Engine();
+    setup.Provider = locking;
+    EXPECT_FALSE(setup.Install(observer));
+    ASSERT_TRUE(locking->Held->Held());
+    EXPECT_EQ(Narrow(setup.LastError), "falha simulada do provedor");
+    EXPECT_TRUE(setup.RebootNeeded);
 }
