@@ -93,9 +93,10 @@ TEST_F(Uninstaller, OptionalTextsAreWrittenOnlyWhenGiven) {
 TEST_F(Uninstaller, WithoutTheKeyTheCopyAndMetadataStillComeAndAnEarlierJournalMerges) {
     TSetupEngine& setup = Engine(u"CreateUninstallRegKey=no\n");
     const std::u16string earlier = folder / u"app\\old.dll";
-    ASSERT_TRUE(WriteBytes(folder / u"app\\unins000.dat", "KSETUP-JOURNAL 1\r\nM|AppVersion|1.0\r\nF|" +
-                                                              Narrow(earlier) + "\r\nF|" + Narrow(AsciiUpperCase(folder / u"app\\new.dll")) +
-                                                              "\r\n"));
+    // The earlier journal also names this run's file, in other letter case.
+    const std::string newFile = Narrow(AsciiUpperCase(folder / u"app\\new.dll"));
+    ASSERT_TRUE(WriteBytes(folder / u"app\\unins000.dat",
+                           "KSETUP-JOURNAL 1\r\nM|AppVersion|1.0\r\nF|" + Narrow(earlier) + "\r\nF|" + newFile + "\r\n"));
     setup.Journal->AddFile(folder / u"app\\new.dll");
     ASSERT_TRUE(setup.RegisterUninstaller());
     EXPECT_TRUE(FileExists(setup.Context->UninstallExe));
