@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "KS.Engine.h"
+#include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Registry.h"
 #include "KS.Sys.Text.h"
@@ -123,4 +124,8 @@ TEST_F(Uninstaller, CopiedFromThePackagesStubWithoutAnEmbeddedScript) {
     setup.StubSize = static_cast<int64_t>(stub.size()) + 1;
     EXPECT_FALSE(setup.WriteUninstaller());
     EXPECT_TRUE(HasPrefix(setup.LastError, u"não consegui copiar o desinstalador: ")) << Narrow(setup.LastError);
+
+    setup.PackageFile->Close();
+    EXPECT_FALSE(setup.WriteUninstaller());
+    EXPECT_EQ(Narrow(setup.LastError), Narrow(u"não consegui copiar o desinstalador: " + OsErrorText(6)));
 }
