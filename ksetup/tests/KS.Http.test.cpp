@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "KS.Http.h"
-#include "System.Remainder.Encoding.h"
+#include "KS.Test.Text.h"
 
 using namespace KS;
+using KS::Test::U8;
 
 TEST(HttpUrl, SchemeHostPortAndPath) {
     const struct { std::u16string url, host; uint16_t port; bool secure; std::u16string path; } cases[] = {
@@ -18,11 +19,11 @@ TEST(HttpUrl, SchemeHostPortAndPath) {
     };
     for (const auto& c : cases) {
         THttpUrl parts;
-        ASSERT_TRUE(ParseHttpUrl(c.url, parts)) << System::Utf8Encode(c.url);
-        EXPECT_EQ(parts.Host, c.host) << System::Utf8Encode(c.url);
-        EXPECT_EQ(parts.Port, c.port) << System::Utf8Encode(c.url);
-        EXPECT_EQ(parts.Secure, c.secure) << System::Utf8Encode(c.url);
-        EXPECT_EQ(parts.Path, c.path) << System::Utf8Encode(c.url);
+        ASSERT_TRUE(ParseHttpUrl(c.url, parts)) << U8(c.url);
+        EXPECT_EQ(parts.Host, c.host) << U8(c.url);
+        EXPECT_EQ(parts.Port, c.port) << U8(c.url);
+        EXPECT_EQ(parts.Secure, c.secure) << U8(c.url);
+        EXPECT_EQ(parts.Path, c.path) << U8(c.url);
     }
     THttpUrl parts;
     EXPECT_FALSE(ParseHttpUrl(u"ftp://host/x", parts));

@@ -3,15 +3,14 @@
 #include <string>
 
 #include "KS.Json.h"
+#include "KS.Test.Text.h"
 #include "System.Remainder.Text.h"
-#include "System.Remainder.Encoding.h"
 
 using namespace KS;
+using KS::Test::U8;
 using System::TRef;
 
 namespace {
-
-std::string U8(const std::u16string& text) { return System::Utf8Encode(text); }
 
 TRef<TJValue> MustParse(const std::u16string& text) {
     TRef<TJValue> root;

@@ -2,12 +2,12 @@
 
 #include "KS.Config.h"
 #include "KS.Url.h"
-#include "System.Remainder.Encoding.h"
+#include "KS.Test.Text.h"
 
 using namespace KS;
+using KS::Test::U8;
 
 namespace {
-std::string U8(const std::u16string& text) { return System::Utf8Encode(text); }
 std::u16string Page(const std::u16string& path) { return u"https://" + std::u16string(kCatalogPageHost) + path; }
 std::u16string Raw(const std::u16string& path) { return u"https://" + std::u16string(kCatalogRawHost) + path; }
 } // namespace
