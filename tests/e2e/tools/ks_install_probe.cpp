@@ -6,7 +6,7 @@
 //       shown as " / "), "ASK <target>|<error>" per question of the retry
 //       pass, then "INSTALLED REBOOT=0|1" or "FAIL <error>", a "RECORD
 //       <record>" per journal record, "TIME <ms of prepare and install>" and
-//       "PEAK <peak private bytes>".
+//       "PEAK <peak working set in bytes>".
 //   selfupdate [options] TEMPLATE EXE
 //       "STATUS <line>" per status line, then "UPDATE <path>" or "NOUPDATE".
 // Options: --localappdata=DIR (the folder of the download cache),
@@ -114,7 +114,7 @@ int Install(const TOptions& options) {
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     Print(u"TIME " + System::Int64ToStr(int64_t(elapsed)));
-    Print(u"PEAK " + System::Int64ToStr(int64_t(memory.PeakPagefileUsage)));
+    Print(u"PEAK " + System::Int64ToStr(int64_t(memory.PeakWorkingSetSize)));
     return 0;
 }
 
