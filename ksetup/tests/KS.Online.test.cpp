@@ -515,6 +515,18 @@ TEST_F(OnlineProvider, AReadOnlyTargetIsReplaced) {
     EXPECT_EQ(ReadBytes(target), "novo");
 }
 
+// Starts a command line; the process handle, or null.
+HANDLE StartProcess(std::u16string command) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessW(nullptr, const_cast<wchar_t*>(WStr(command)), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &child))
+        return nullptr;
+    CloseHandle(child.hThread);
+    return child.hProcess;
+}
+
 // Takes the pending rename of the temporary file out of the system's list;
 // true when it was there.
 bool TakePendingRename(const std::u16string& from) {
@@ -549,12 +561,9 @@ TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     const std::u16string release = u"ks-" + KsTest::TestName() + u"-release";
     const HANDLE readyEvent = CreateEventW(nullptr, TRUE, FALSE, WStr(ready));
     const HANDLE releaseEvent = CreateEventW(nullptr, TRUE, FALSE, WStr(release));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    std::u16string command = u"\"" + KsTest::ChildExePath() + u"\" hold \"" + held + u"\" " + ready + u" " + release;
-    ASSERT_TRUE(CreateProcessW(nullptr, const_cast<wchar_t*>(WStr(command)), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &child));
+    const HANDLE child =
+        StartProcess(u"\"" + KsTest::ChildExePath() + u"\" hold \"" + held + u"\" " + ready + u" " + release);
+    ASSERT_NE(child, nullptr);
     ASSERT_EQ(WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
 
     EXPECT_TRUE(PrepareAndInstall(*Observer)) << KsTest::Narrow(Provider->LastError());
@@ -565,9 +574,8 @@ TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     EXPECT_TRUE(TakePendingRename(held + u".ksetup.tmp"));
 
     SetEvent(releaseEvent);
-    WaitForSingleObject(child.hProcess, 30000);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
+    WaitForSingleObject(child, 30000);
+    CloseHandle(child);
     CloseHandle(readyEvent);
     CloseHandle(releaseEvent);
     EXPECT_EQ(ReadBytes(held), "versao velha");
@@ -635,49 +643,64 @@ protected:
         Exe = Folder / u"running.exe";
         CreateDirPath(Provider->CacheDir);
     }
-    bool Check(std::u16string& path, TRef<TOwnedHandle>& hold) {
+    // One check with a fresh observer; its results land in NewPath and Hold.
+    bool Check() {
         Observer = MakeRef<TRecordingObserver>();
-        return Provider->CheckSelfUpdate(*Observer, Exe, path, hold);
+        return Provider->CheckSelfUpdate(*Observer, Exe, NewPath, Hold);
     }
     std::u16string Exe;
+    std::u16string NewPath;
+    TRef<TOwnedHandle> Hold;
 };
 
 TEST_F(SelfUpdate, TheSameInstallerIsNotUpdated) {
     AddCatalog(u"Update", Folder.Path(), {{u"OstrelDaxSetup.exe", "instalador 2.0"}});
     WriteBytes(Exe, "instalador 2.0");
-    std::u16string path;
-    TRef<TOwnedHandle> hold;
-    EXPECT_FALSE(Check(path, hold));
+    EXPECT_FALSE(Check());
     EXPECT_EQ(Observer->StatusTexts(),
               std::vector<std::u16string>{u"Verificando se há uma versão mais nova do instalador..."});
     EXPECT_EQ(Source->Fetches(), 0);
-    EXPECT_FALSE(hold);
+    EXPECT_FALSE(Hold);
 }
 
 TEST_F(SelfUpdate, AnotherInstallerOfTheSameSizeIsDownloadedAndHeld) {
     AddCatalog(u"Update", Folder.Path(), {{u"bin/OstrelDaxSetup.exe", "instalador 2.0"}});
     WriteBytes(Exe, "instalador 1.0");
-    std::u16string path;
-    TRef<TOwnedHandle> hold;
-    ASSERT_TRUE(Check(path, hold));
-    EXPECT_EQ(path, Provider->CacheDir + u"\\Update\\OstrelDaxSetup.exe");
-    EXPECT_EQ(ReadBytes(path), "instalador 2.0");
+    ASSERT_TRUE(Check());
+    EXPECT_EQ(NewPath, Provider->CacheDir + u"\\Update\\OstrelDaxSetup.exe");
+    EXPECT_EQ(ReadBytes(NewPath), "instalador 2.0");
     EXPECT_EQ(Observer->StatusTexts().back(), u"Baixando a versão mais nova do instalador...");
-    ASSERT_TRUE(hold);
+    ASSERT_TRUE(Hold);
     // Held: nobody can write, rename or delete it, but it can be read (and started).
-    EXPECT_EQ(CreateFileW(WStr(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    EXPECT_EQ(CreateFileW(WStr(NewPath), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(DeleteFileW(WStr(path)));
-    EXPECT_FALSE(MoveFileExW(WStr(path), WStr(path + u".old"), 0));
-    EXPECT_EQ(ReadBytes(path), "instalador 2.0");
-    hold = nullptr;
+    EXPECT_FALSE(DeleteFileW(WStr(NewPath)));
+    EXPECT_FALSE(MoveFileExW(WStr(NewPath), WStr(NewPath + u".old"), 0));
+    EXPECT_EQ(ReadBytes(NewPath), "instalador 2.0");
+    Hold = nullptr;
 
     // The next run finds the verified copy and downloads nothing.
     const int fetches = Source->Fetches();
-    ASSERT_TRUE(Check(path, hold));
+    ASSERT_TRUE(Check());
     EXPECT_EQ(Source->Fetches(), fetches);
     EXPECT_EQ(Observer->StatusTexts().size(), 1u);
+}
+
+TEST_F(SelfUpdate, TheHeldInstallerCanStillBeStarted) {
+    AddCatalog(u"Update", Folder.Path(), {{u"OstrelDaxSetup.exe", ReadBytes(KsTest::ChildExePath())}});
+    WriteBytes(Exe, "instalador 1.0");
+    ASSERT_TRUE(Check());
+    ASSERT_TRUE(Hold);
+    const std::u16string report = Folder / u"report.txt";
+    const HANDLE child = StartProcess(u"\"" + NewPath + u"\" report \"" + report + u"\" 7");
+    ASSERT_NE(child, nullptr);
+    WaitForSingleObject(child, 30000);
+    DWORD code = 0;
+    GetExitCodeProcess(child, &code);
+    CloseHandle(child);
+    EXPECT_EQ(code, 7u);
+    EXPECT_TRUE(FileExists(report));
 }
 
 TEST_F(SelfUpdate, ACachedCopyThatChangedIsDownloadedAgain) {
@@ -685,10 +708,8 @@ TEST_F(SelfUpdate, ACachedCopyThatChangedIsDownloadedAgain) {
     WriteBytes(Exe, "instalador 1.0");
     CreateDirPath(Provider->CacheDir + u"\\Update");
     WriteBytes(Provider->CacheDir + u"\\Update\\OstrelDaxSetup.exe", "instalador 6.6");
-    std::u16string path;
-    TRef<TOwnedHandle> hold;
-    ASSERT_TRUE(Check(path, hold));
-    EXPECT_EQ(ReadBytes(path), "instalador 2.0");
+    ASSERT_TRUE(Check());
+    EXPECT_EQ(ReadBytes(NewPath), "instalador 2.0");
     EXPECT_EQ(Source->Fetches(), 1);
 }
 
@@ -702,11 +723,9 @@ TEST_F(SelfUpdate, TheInstallerEntryIsChosenByName) {
     for (const auto& c : cases) {
         Provider->Catalogs.clear();
         AddCatalog(u"Update", Folder.Path(), c.files);
-        std::u16string path;
-        TRef<TOwnedHandle> hold;
-        EXPECT_EQ(Check(path, hold), c.chosen != nullptr);
+        EXPECT_EQ(Check(), c.chosen != nullptr);
         if (c.chosen) {
-            EXPECT_EQ(path, Provider->CacheDir + u"\\Update\\" + c.chosen);
+            EXPECT_EQ(NewPath, Provider->CacheDir + u"\\Update\\" + c.chosen);
         }
     }
 }
@@ -714,15 +733,13 @@ TEST_F(SelfUpdate, TheInstallerEntryIsChosenByName) {
 TEST_F(SelfUpdate, NoUpdateCatalogueOrOfflineMeansNoUpdate) {
     WriteBytes(Exe, "velho");
     AddCatalog(u"Bin", Folder.Path(), {{u"OstrelDaxSetup.exe", "novo"}});
-    std::u16string path;
-    TRef<TOwnedHandle> hold;
-    EXPECT_FALSE(Check(path, hold));
+    EXPECT_FALSE(Check());
     AddCatalog(u"update", Folder.Path(), {{u"OstrelDaxSetup.exe", "novo"}});
     Provider->Offline = true;
-    EXPECT_FALSE(Check(path, hold));
+    EXPECT_FALSE(Check());
     EXPECT_EQ(Source->Fetches(), 0);
     Provider->Offline = false;
-    EXPECT_TRUE(Check(path, hold));
+    EXPECT_TRUE(Check());
 }
 
 } // namespace
