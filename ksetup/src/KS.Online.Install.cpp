@@ -9,6 +9,7 @@
 #include "KS.Engine.h"
 #include "KS.Online.h"
 #include "KS.Sys.Errors.h"
+#include "System.Remainder.Exceptions.h"
 #include "System.Remainder.Os.h"
 #include "System.Remainder.Threads.h"
 
@@ -80,8 +81,16 @@ void TOnlineProvider::ParallelPhase(TSetupObserver& observer) {
 
     std::vector<TRef<TDownloadWorker>> workers;
     for (int32_t i = 0; i < std::min(count, kMaxWorkers); ++i) {
-        workers.push_back(MakeRef<TDownloadWorker>(*this));
-        workers.back()->Start();
+        auto worker = MakeRef<TDownloadWorker>(*this);
+        try {
+            worker->Start();
+        } catch (const System::Exception&) {
+            // No thread to be had: the workers already running stop as on a
+            // worker's exception, and only started ones are waited for.
+            Cancelled.store(true);
+            break;
+        }
+        workers.push_back(worker);
     }
     for (size_t finished = 0; finished < workers.size();) {
         Sleep(kPollMilliseconds);

@@ -3,10 +3,10 @@
 // and the sweep of files that left the catalogues.
 #include <windows.h>
 
+#include "KS.Digest.h"
 #include "KS.Engine.h"
 #include "KS.Online.Check.h"
 #include "KS.Online.PathSet.h"
-#include "KS.Digest.h"
 #include "KS.Online.h"
 #include "System.Remainder.Os.h"
 
@@ -32,12 +32,11 @@ std::u16string EntryProblem(const CatalogFileRecord& file) {
     return {};
 }
 
-// Deletes a file that left the catalogues; true when it is gone.
+// Deletes a file that left the catalogues; true when it is gone, also when
+// it was gone already or a folder now stands in its place.
 bool RemoveStaleFile(const std::u16string& path) {
-    SetFileAttributesW(WStr(path), FILE_ATTRIBUTE_NORMAL);
-    const DWORD attributes = GetFileAttributesW(WStr(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(WStr(path), FILE_ATTRIBUTE_NORMAL);
+    if (GetFileAttributesW(WStr(path)) == INVALID_FILE_ATTRIBUTES) return true;
+    ClearReadOnly(path);
     if (DeleteFileW(WStr(path))) return true;
     const DWORD after = GetFileAttributesW(WStr(path));
     return after == INVALID_FILE_ATTRIBUTES || (after & FILE_ATTRIBUTE_DIRECTORY);
