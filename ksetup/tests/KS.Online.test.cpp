@@ -170,6 +170,21 @@ std::vector<std::u16string> StatusesStartingWith(const TRecordingObserver& obser
     return texts;
 }
 
+// ---- Record ---------------------------------------------------------------------
+
+TEST(OnlineProviderRecord, WithoutLocalAppDataTheCacheStillHasAnAbsoluteFolder) {
+    wchar_t saved[32768] = {};
+    const bool had = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, 32768) > 0;
+    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    auto provider = MakeRef<TOnlineProvider>(u"https://localhost:1/($name)");
+    if (had) SetEnvironmentVariableW(L"LOCALAPPDATA", saved);
+    const std::u16string& cache = provider->CacheDir;
+    EXPECT_TRUE(cache.ends_with(u"\\Ostrel\\SetupCache")) << KsTest::Narrow(cache);
+    ASSERT_GE(cache.size(), 3u);
+    EXPECT_EQ(cache.substr(1, 2), u":\\") << KsTest::Narrow(cache);
+    EXPECT_TRUE(IsExistingFolder(cache));
+}
+
 // ---- Plan ---------------------------------------------------------------------
 
 TEST_F(OnlineProvider, PrepareQueuesMissingAndDifferingFilesOnly) {
