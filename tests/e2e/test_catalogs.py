@@ -2,7 +2,6 @@
 server, published by scripts/publish_catalog.py."""
 import json
 import os
-import shutil
 import zlib
 
 import pytest
