@@ -81,12 +81,13 @@ def main(out_path):
              "    uint32_t Crc;",
              "};", ""]
     for name, blocks in ENTRIES:
+        package = entry(blocks)
         data = b"".join(d for d, _ in blocks)
-        lines.append(array(name + "Package", entry(blocks)))
+        lines.append(array(name + "Package", package))
         lines.append(array(name + "Data", data))
         lines.append("inline const TEntry %s{std::string(reinterpret_cast<const char*>(%sPackage), %d),"
                      " std::string(reinterpret_cast<const char*>(%sData), %d), 0x%08xu};\n"
-                     % (name, name, len(entry(blocks)), name, len(data), zlib.crc32(data)))
+                     % (name, name, len(package), name, len(data), zlib.crc32(data)))
     lines.append("} // namespace KS::TestPackages")
     with open(out_path, "w", newline="\n") as f:
         f.write("\n".join(lines) + "\n")

@@ -35,6 +35,31 @@ struct TFolderBefore {
     bool HadJournal = false;
 };
 
+// [UninstallDelete] and [UninstallRun] act at uninstall time: they are only
+// recorded now. Over a folder that was already there, a rollback must not
+// carry the deletions out: they would reach what the folder held before.
+void RecordUninstallWork(TSetupEngine& engine, bool folderExisted) {
+    const TSetupContext& context = *engine.Context;
+    for (const System::TRef<TParams>& entry : engine.Script->EnsureSection(u"UninstallDelete")->Entries)
+        if (engine.TaskFilter(*entry))
+            engine.Journal->AddDelete(AsciiLowerCase(entry->GetValue(u"Type", u"files")),
+                                      context.ExpandConstants(entry->GetValue(u"Name", u"")), folderExisted);
+    for (const System::TRef<TParams>& entry : engine.Script->EnsureSection(u"UninstallRun")->Entries)
+        if (engine.TaskFilter(*entry))
+            engine.Journal->AddRun(context.ExpandConstants(entry->GetValue(u"Filename", u"")),
+                                   context.ExpandConstants(entry->GetValue(u"Parameters", u"")),
+                                   context.ExpandConstants(entry->GetValue(u"WorkingDir", u"{app}")),
+                                   entry->GetValue(u"Flags", u""));
+}
+
+// What a silent run starts that the wizard's finish page would offer.
+void RunSilentPostInstallEntries(TSetupEngine& engine) {
+    for (const System::TRef<TParams>& entry : engine.Script->EnsureSection(u"Run")->Entries)
+        if (entry->HasFlag(u"postinstall") && !entry->HasFlag(u"skipifsilent") && !entry->HasFlag(u"unchecked") &&
+            engine.TaskFilter(*entry))
+            engine.RunEntry(*entry);
+}
+
 } // namespace
 
 int64_t TSetupEngine::RequiredSpace() {
@@ -75,27 +100,16 @@ bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
     const auto rollBack = [&] {
         if (Cancelled) LastError = u"Instalação cancelada.";
         observer->Status(u"Desfazendo...");
-        undo();
+        // The uninstaller's files go first, so that the replay finds the
+        // installation folder empty and removes it.
         if (!before.HadUninstaller) DeleteFileEvenReadOnly(Context->UninstallExe);
         if (!before.HadJournal) DeleteFileEvenReadOnly(journalPath);
-        return false;
+        return undo();
     };
 
     if (!CreateDirsSection()) return undo();
     InstallDeleteSection();
-    // Uninstall-time work is only recorded now. Over a folder that was
-    // already there, a rollback must not carry its deletions out: they
-    // would reach what the folder held before.
-    for (const System::TRef<TParams>& entry : Script->EnsureSection(u"UninstallDelete")->Entries)
-        if (TaskFilter(*entry))
-            Journal->AddDelete(AsciiLowerCase(entry->GetValue(u"Type", u"files")),
-                               Context->ExpandConstants(entry->GetValue(u"Name", u"")), before.Existed);
-    for (const System::TRef<TParams>& entry : Script->EnsureSection(u"UninstallRun")->Entries)
-        if (TaskFilter(*entry))
-            Journal->AddRun(Context->ExpandConstants(entry->GetValue(u"Filename", u"")),
-                            Context->ExpandConstants(entry->GetValue(u"Parameters", u"")),
-                            Context->ExpandConstants(entry->GetValue(u"WorkingDir", u"{app}")),
-                            entry->GetValue(u"Flags", u""));
+    RecordUninstallWork(*this, before.Existed);
 
     if (Provider) {
         if (!Provider->InstallFiles(*this, *observer)) {
@@ -115,12 +129,7 @@ bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
     }
 
     RunEntries();
-    if (SilentLevel > 0) {
-        for (const System::TRef<TParams>& entry : Script->EnsureSection(u"Run")->Entries)
-            if (entry->HasFlag(u"postinstall") && !entry->HasFlag(u"skipifsilent") && !entry->HasFlag(u"unchecked") &&
-                TaskFilter(*entry))
-                RunEntry(*entry);
-    }
+    if (SilentLevel > 0) RunSilentPostInstallEntries(*this);
     if (Context->SetupBool(u"ChangesEnvironment", false)) BroadcastEnvironmentChange();
     if (Context->SetupBool(u"ChangesAssociations", false)) NotifyAssociationsChanged();
     RebootNeeded = RebootNeeded || Journal->RebootNeeded;
