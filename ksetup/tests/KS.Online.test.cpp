@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "KS.Digest.h"
@@ -18,6 +19,7 @@
 #include "KS.Online.h"
 #include "KS.Sys.Errors.h"
 #include "KS.Test.Engine.h"
+#include "KS.Test.Lock.h"
 #include "KS.Test.Observer.h"
 #include "KS.Test.Sandbox.h"
 #include "System.Remainder.Exceptions.h"
@@ -572,14 +574,8 @@ TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     CreateDirPath(AppDir);
     const std::u16string held = AppDir + u"\\held.dll";
     WriteBytes(held, "versao velha");
-    const std::u16string ready = u"ks-" + KsTest::TestName() + u"-ready";
-    const std::u16string release = u"ks-" + KsTest::TestName() + u"-release";
-    const HANDLE readyEvent = CreateEventW(nullptr, TRUE, FALSE, WStr(ready));
-    const HANDLE releaseEvent = CreateEventW(nullptr, TRUE, FALSE, WStr(release));
-    const HANDLE child =
-        StartProcess(u"\"" + KsTest::ChildExePath() + u"\" hold \"" + held + u"\" " + ready + u" " + release);
-    ASSERT_NE(child, nullptr);
-    ASSERT_EQ(WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
+    std::optional<THeldFile> holder(std::in_place, held);
+    ASSERT_TRUE(holder->Held());
 
     EXPECT_TRUE(PrepareAndInstall(*Observer)) << KsTest::Narrow(Provider->LastError());
     EXPECT_EQ(Provider->RebootCount.load(), 1);
@@ -588,11 +584,7 @@ TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     EXPECT_EQ(ReadBytes(AppDir + u"\\free.dll"), "livre");
     EXPECT_TRUE(TakePendingRename(held + u".ksetup.tmp"));
 
-    SetEvent(releaseEvent);
-    WaitForSingleObject(child, 30000);
-    CloseHandle(child);
-    CloseHandle(readyEvent);
-    CloseHandle(releaseEvent);
+    holder.reset();
     EXPECT_EQ(ReadBytes(held), "versao velha");
 }
 
