@@ -46,7 +46,8 @@ public:
                                            std::u16string& error)>;
 
     // The top catalogue is fetched through urlTemplate; the cache folder is
-    // "SetupCache" in the "Ostrel" folder of LOCALAPPDATA, made here (a
+    // "SetupCache" in the "Ostrel" folder of LOCALAPPDATA (the shell's local
+    // application data folder when the variable is missing), made here (a
     // failure shows later, as files that cannot be cached).
     explicit TOnlineProvider(std::u16string urlTemplate);
 
