@@ -3,6 +3,7 @@
 that CA is trusted (the host's trust store is never touched), the local
 HTTPS catalogue server and a runner for the Windows probe program."""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -87,6 +88,7 @@ def wine(tls, tmp_path_factory):
     assert code == 0, err
     yield w
     w.stop()
+    shutil.rmtree(d / "prefix", ignore_errors=True)  # some 700 MB
 
 
 @pytest.fixture
