@@ -160,8 +160,9 @@ std::u16string TSetupEngine::ExtractPackedText(const std::u16string& name, const
     for (size_t i = 0; i < entries.size(); ++i) {
         const TParams& entry = *entries[i];
         if (!EqualsIgnoreCase(entry.GetValue(u"Name", u""), name)) continue;
-        const std::u16string path = CombinePath(GetTempFolder(), u"ksetup_" + System::Int64ToStr(GetCurrentProcessId()) +
-                                                                     u"_" + System::Int64ToStr(i) + suffix);
+        const std::u16string fileName =
+            u"ksetup_" + System::Int64ToStr(GetCurrentProcessId()) + u"_" + System::Int64ToStr(i) + suffix;
+        const std::u16string path = CombinePath(GetTempFolder(), fileName);
         TOutFile file;
         if (!file.Open(path)) return {};
         std::u16string error;

@@ -38,6 +38,8 @@ bool TSetupEngine::WriteUninstaller() {
         Error(u"não consegui criar o desinstalador: " + OsErrorText(LastOsError()));
         return false;
     }
+    // A package file that was never opened has no code of its own to report.
+    if (PackageFile->Handle == -1) SetLastOsError(ERROR_INVALID_HANDLE);
     std::vector<uint8_t> buffer;
     for (int64_t copied = 0; copied < StubSize;) {
         const int64_t piece = std::min(CopyPiece, StubSize - copied);

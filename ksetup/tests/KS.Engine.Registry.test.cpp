@@ -113,9 +113,11 @@ TEST_F(Registry, ViewAndHkaFollowTheInstallMode) {
 TEST_F(Registry, FailuresStopTheStepUnlessNoError) {
     // A key name longer than the registry allows cannot be created.
     const std::u16string bad = u"@K@\\" + std::u16string(300, u'k');
-    TSetupEngine& tolerant = Engine(u"Root: HKCU; Subkey: \"" + bad + u"\"; ValueType: string; ValueName: \"v\"; Flags: noerror\n"
-                                    u"Root: HKCU; Subkey: \"" + bad + u"\"; ValueName: \"Path\"; ValueData: \"C:\\x\"; Flags: pathappend noerror\n"
-                                    u"Root: HKCU; Subkey: \"@K@\\After\"; ValueType: string; ValueName: \"v\"; ValueData: \"1\"\n");
+    TSetupEngine& tolerant =
+        Engine(u"Root: HKCU; Subkey: \"" + bad + u"\"; ValueType: string; ValueName: \"v\"; Flags: noerror\n"
+               u"Root: HKCU; Subkey: \"" + bad + u"\"; ValueName: \"Path\"; ValueData: \"C:\\x\"; "
+               u"Flags: pathappend noerror\n"
+               u"Root: HKCU; Subkey: \"@K@\\After\"; ValueType: string; ValueName: \"v\"; ValueData: \"1\"\n");
     EXPECT_TRUE(tolerant.WriteRegistry());
     EXPECT_EQ(Text(HKCU, u"After", u"v"), u"1");
     EXPECT_TRUE(tolerant.Journal->Records().empty());

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "KS.Engine.h"
+#include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Registry.h"
 #include "KS.Sys.Text.h"
@@ -93,9 +94,10 @@ TEST_F(Uninstaller, OptionalTextsAreWrittenOnlyWhenGiven) {
 TEST_F(Uninstaller, WithoutTheKeyTheCopyAndMetadataStillComeAndAnEarlierJournalMerges) {
     TSetupEngine& setup = Engine(u"CreateUninstallRegKey=no\n");
     const std::u16string earlier = folder / u"app\\old.dll";
-    ASSERT_TRUE(WriteBytes(folder / u"app\\unins000.dat", "KSETUP-JOURNAL 1\r\nM|AppVersion|1.0\r\nF|" +
-                                                              Narrow(earlier) + "\r\nF|" + Narrow(AsciiUpperCase(folder / u"app\\new.dll")) +
-                                                              "\r\n"));
+    // The earlier journal also names this run's file, in other letter case.
+    const std::string newFile = Narrow(AsciiUpperCase(folder / u"app\\new.dll"));
+    ASSERT_TRUE(WriteBytes(folder / u"app\\unins000.dat",
+                           "KSETUP-JOURNAL 1\r\nM|AppVersion|1.0\r\nF|" + Narrow(earlier) + "\r\nF|" + newFile + "\r\n"));
     setup.Journal->AddFile(folder / u"app\\new.dll");
     ASSERT_TRUE(setup.RegisterUninstaller());
     EXPECT_TRUE(FileExists(setup.Context->UninstallExe));
@@ -122,4 +124,8 @@ TEST_F(Uninstaller, CopiedFromThePackagesStubWithoutAnEmbeddedScript) {
     setup.StubSize = static_cast<int64_t>(stub.size()) + 1;
     EXPECT_FALSE(setup.WriteUninstaller());
     EXPECT_TRUE(HasPrefix(setup.LastError, u"não consegui copiar o desinstalador: ")) << Narrow(setup.LastError);
+
+    setup.PackageFile->Close();
+    EXPECT_FALSE(setup.WriteUninstaller());
+    EXPECT_EQ(Narrow(setup.LastError), Narrow(u"não consegui copiar o desinstalador: " + OsErrorText(6)));
 }
