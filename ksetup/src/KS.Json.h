@@ -23,6 +23,31 @@ enum TJKind : uint8_t {
     jkObject = 5,
 };
 
+// A catalogue of tens of thousands of files makes hundreds of thousands of
+// nodes, texts and child arrays; they come from per-thread chunks instead of
+// one heap call each (the heap's calls cost most of a parse otherwise). A
+// block may be freed on any thread.
+struct TTreeArena;
+void* JsonTreeAllocate(size_t size);
+void JsonTreeFree(void* block) noexcept;
+
+template <class T>
+struct TJsonTreeAllocator {
+    using value_type = T;
+    TJsonTreeAllocator() = default;
+    template <class U>
+    TJsonTreeAllocator(const TJsonTreeAllocator<U>&) noexcept {}
+    T* allocate(size_t count) {
+        static_assert(alignof(T) <= alignof(void*), "tree blocks are aligned for pointers only");
+        return static_cast<T*>(JsonTreeAllocate(count * sizeof(T)));
+    }
+    void deallocate(T* block, size_t) noexcept { JsonTreeFree(block); }
+    friend bool operator==(const TJsonTreeAllocator&, const TJsonTreeAllocator&) { return true; }
+};
+
+// A text of a tree (GetStr gives it as a plain std::u16string).
+using TJString = std::basic_string<char16_t, std::char_traits<char16_t>, TJsonTreeAllocator<char16_t>>;
+
 // One node of a parsed tree. A parent holds a counted reference to each
 // child, so the tree lives as long as its root is referenced.
 class TJValue : public System::TObject {
@@ -30,15 +55,15 @@ public:
     TJKind Kind = jkNull;
     // The decoded text of a string; the token as written for a number,
     // boolean or null; empty for arrays and objects.
-    std::u16string Text;
+    TJString Text;
     // Member names of an object, parallel to Items; duplicates are kept.
-    std::vector<std::u16string> Names;
+    std::vector<TJString, TJsonTreeAllocator<TJString>> Names;
     // Children in text order; the length is the capacity, Count the use.
-    std::vector<System::TRef<TJValue>> Items;
+    std::vector<System::TRef<TJValue>, TJsonTreeAllocator<System::TRef<TJValue>>> Items;
     int32_t Count = 0;
 
     // Appends a child (the name counts for objects only).
-    void Add(std::u16string name, System::TRef<TJValue> child);
+    void Add(TJString name, System::TRef<TJValue> child);
     // The child at index, or nil outside 0 .. Count - 1; any kind.
     TJValue* Item(int32_t index) const;
     // The first member of that exact name; nil when none or not an object.
@@ -50,10 +75,11 @@ public:
     // or does not convert.
     int64_t GetInt(std::u16string_view name, int64_t defaultValue) const;
 
-    // A catalogue of tens of thousands of files makes hundreds of thousands
-    // of nodes; they come from chunks instead of one heap call each.
-    static void* operator new(size_t size);
-    static void operator delete(void* node) noexcept;
+    static void* operator new(size_t size) { return JsonTreeAllocate(size); }
+    static void operator delete(void* node) noexcept { JsonTreeFree(node); }
+    // From a chunk arena the caller looked up already.
+    static void* operator new(size_t size, TTreeArena& arena);
+    static void operator delete(void* node, TTreeArena& arena) noexcept;
 };
 
 class TJsonParser : public System::TObject {
@@ -75,12 +101,15 @@ public:
     System::TRef<TJValue> ParseValue(int depth = 0);
     void SkipBlanks();
     // Pos on the opening quote; on true Pos is past the closing one.
-    bool ReadString(std::u16string& out);
+    bool ReadString(TJString& out);
     // Records message + " (posição " + Pos + ")" unless an error is already
     // recorded; returns nil for the caller to pass on.
     System::TRef<TJValue> Fail(std::u16string_view message);
 
 private:
+    TTreeArena* arena_ = nullptr;
+
+    System::TRef<TJValue> NewValue(TJKind kind);
     char16_t At(int64_t index) const { return index >= 0 && index < Len ? Text[size_t(index)] : u'\0'; }
     System::TRef<TJValue> ParseArray(int depth);
     System::TRef<TJValue> ParseObject(int depth);

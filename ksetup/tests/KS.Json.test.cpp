@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "KS.Json.h"
 #include "KS.Test.Text.h"
@@ -107,7 +108,7 @@ TEST(JsonParse, StringEscapes) {
         TRef<TJValue> v = MustParse(c.text);
         ASSERT_TRUE(v) << U8(c.text);
         EXPECT_EQ(v->Kind, jkString);
-        EXPECT_EQ(v->Text, c.decoded) << U8(c.text);
+        EXPECT_EQ(std::u16string(v->Text), c.decoded) << U8(c.text);
     }
 }
 
@@ -138,7 +139,7 @@ TEST(JsonParse, ContainersAndEmptyElements) {
     // Capacity grows by doubling from 8 and keeps every child in order.
     TRef<TJValue> big = MustParse(u"[0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16]");
     EXPECT_EQ(big->Items.size(), 32u);
-    for (int32_t i = 0; i < big->Count; ++i) EXPECT_EQ(big->Item(i)->Text, System::Int64ToStr(i));
+    for (int32_t i = 0; i < big->Count; ++i) EXPECT_EQ(U8(big->Item(i)->Text), U8(System::Int64ToStr(i)));
 }
 
 TEST(JsonParse, NestingIsBounded) {
@@ -186,4 +187,23 @@ TEST(JsonValue, Accessors) {
     TRef<TJValue> array = MustParse(u"[\"a\",{\"k\":\"v\"}]");
     EXPECT_EQ(array->Find(u"a"), nullptr);
     EXPECT_EQ(array->Item(1)->GetStr(u"k"), u"v");
+}
+
+TEST(JsonValue, NodesOutliveTheirTreeAndMayGoOnAnyThread) {
+    std::u16string big = u"[";
+    for (int i = 0; i < 20000; ++i) big += u"{\"k\":\"value number " + System::Int64ToStr(i) + u"\"},";
+    big += u"{\"last\":[\"kept\"]}]";
+    TRef<TJValue> kept;
+    {
+        TRef<TJValue> root = MustParse(big);
+        kept = root->Item(root->Count - 1)->Find(u"last");
+    }
+    // Fresh trees take the memory the released one gave back.
+    for (int round = 0; round < 3; ++round) EXPECT_EQ(MustParse(big)->Count, 20001);
+    ASSERT_EQ(kept->Count, 1);
+    EXPECT_EQ(kept->Item(0)->Text, u"kept");
+
+    TRef<TJValue> root = MustParse(big);
+    std::thread([tree = std::move(root)]() mutable { tree = nullptr; }).join();
+    std::thread([&] { EXPECT_EQ(MustParse(big)->Item(7)->GetStr(u"k"), u"value number 7"); }).join();
 }

@@ -15,7 +15,7 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "scripts"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from catalog_server import CatalogServer  # noqa: E402
+from catalog_server import CatalogServer, make_test_ca  # noqa: E402
 
 BUILD = Path(os.environ.get("KS_BUILD", ROOT / "build")).resolve()
 WINE = "/usr/lib/wine/wine64"
@@ -27,30 +27,11 @@ def win_path(path) -> str:
     return "Z:" + str(path).replace("/", "\\")
 
 
-def openssl(*args, cwd):
-    subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
-
-
 @pytest.fixture(scope="session")
 def tls(tmp_path_factory):
     """A test CA and a server certificate for "localhost" signed by it."""
     d = tmp_path_factory.mktemp("tls")
-    (d / "ca.ext").write_text(
-        "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n"
-        "subjectKeyIdentifier=hash\n")
-    (d / "server.ext").write_text(
-        "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
-        "extendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n"
-        "authorityKeyIdentifier=keyid\n")
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-            "-days", "2", "-subj", "/CN=Ostrel Dax Test CA", "-extensions", "v3_ca",
-            "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=d)
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
-            "-subj", "/CN=localhost", cwd=d)
-    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-            "-out", "server.pem", "-days", "2", "-extfile", "server.ext", cwd=d)
-    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der", cwd=d)
+    make_test_ca(d)
     return d
 
 
@@ -91,12 +72,15 @@ class Wine:
 @pytest.fixture(scope="session")
 def wine(tls, tmp_path_factory):
     """A copy of the build's Wine prefix that trusts the test CA."""
-    ready = BUILD / "wineprefix" / ".ready"
-    if not ready.is_file():  # made by the first test run under Wine (cmake/wine-run.sh)
+    source = BUILD / "wineprefix"
+    if not (source / ".ready").is_file():  # made by the first test run under Wine (cmake/wine-run.sh)
         subprocess.run([str(ROOT / "cmake" / "wine-run.sh"), "cmd", "/c", "exit", "0"],
-                       env=dict(os.environ, KS_BUILD_DIR=str(BUILD)), check=True, capture_output=True)
+                       env=dict(os.environ, KS_BUILD_DIR=str(BUILD)), check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The build's own wineserver saves the registry as it ends: copy after that.
+    subprocess.run([WINESERVER, "-w"], env=dict(os.environ, WINEPREFIX=str(source)), check=True)
     d = tmp_path_factory.mktemp("wine")
-    subprocess.run(["cp", "-a", str(BUILD / "wineprefix"), str(d / "prefix")], check=True)
+    subprocess.run(["cp", "-a", str(source), str(d / "prefix")], check=True)
     (d / "home").mkdir()
     w = Wine(d / "prefix", d / "home")
     w.keep_server()
@@ -104,6 +88,7 @@ def wine(tls, tmp_path_factory):
     assert code == 0, err
     yield w
     w.stop()
+    shutil.rmtree(d / "prefix", ignore_errors=True)  # some 700 MB
 
 
 @pytest.fixture
@@ -118,7 +103,7 @@ def server(tls, tmp_path):
 
 @pytest.fixture
 def probe(wine):
-    """Runs ks_online_probe with arguments; gives (exit code, stdout lines)."""
+    """Runs ks_online_probe with arguments; gives its output lines."""
     exe = tool("ks_online_probe")
 
     def run(*args, env=None):

@@ -23,11 +23,12 @@ def test_bodies_arrive_whole_over_one_reused_connection(server, probe):
     assert {r.connection for r in server.requests} == {1}
 
 
-def test_body_without_content_length(server, probe):
+def test_body_without_content_length_or_after_a_slow_start(server, probe):
     data = bytes((i * 31) & 0xFF for i in range(200000))
     url = serve(server, "stream.bin", data)
-    server.fail("/stream.bin", "nolength")
-    assert probe("get", url) == [ok_line(data)]
+    server.slow_seconds = 0.5
+    server.fail("/stream.bin", "nolength", "slow")
+    assert probe("get", url, url) == [ok_line(data), ok_line(data)]
 
 
 def test_status_other_than_200_keeps_the_connection(server, probe):

@@ -1,6 +1,7 @@
 // A file provider for tests: installs a few given files into the
-// installation folder, journals them, and fails or cancels where the test
-// says. It records how the engine called it.
+// installation folder, making their folders through the engine and
+// journaling them (a file that was there before as such), and fails or
+// cancels where the test says. It records how the engine called it.
 #pragma once
 
 #include <cstdint>
