@@ -3,6 +3,7 @@
 // tree that parses re-parses from its own re-serialisation to the same tree,
 // and its accessors agree with its fields.
 #include <string>
+#include <string_view>
 
 #include "KS.Json.h"
 #include "KS.Sys.Text.h"
@@ -14,7 +15,7 @@ using System::TRef;
 
 namespace {
 
-void WriteString(std::u16string& out, const std::u16string& text) {
+void WriteString(std::u16string& out, std::u16string_view text) {
     out += u'"';
     for (char16_t u : text) {
         if (u == u'"' || u == u'\\') out += u'\\';
@@ -75,13 +76,14 @@ void CheckNode(const TJValue& value) {
         KS_FUZZ_CHECK(child != nullptr);
         if (value.Kind == jkObject) {
             // Find answers with the first member of the name.
-            const std::u16string& name = value.Names[size_t(i)];
+            const std::u16string_view name = value.Names[size_t(i)];
             int32_t first = 0;
             while (value.Names[size_t(first)] != name) ++first;
+            const std::u16string text(value.Item(first)->Text);
             KS_FUZZ_CHECK(value.Find(name) == value.Item(first));
-            KS_FUZZ_CHECK(value.GetStr(name) == value.Item(first)->Text);
+            KS_FUZZ_CHECK(value.GetStr(name) == text);
             int64_t parsed = 0;
-            const bool number = TryParseInt64(value.Item(first)->Text, parsed);
+            const bool number = TryParseInt64(text, parsed);
             KS_FUZZ_CHECK(value.GetInt(name, -7) == (number ? parsed : -7));
         }
         CheckNode(*child);
