@@ -2,6 +2,9 @@
 //   report <file> <exit code> [more arguments]: writes its command line,
 //       working folder and show command to the file (UTF-16LE with a
 //       byte-order mark) and exits with the code.
+//   report-later <file> <exit code> <delay ms>: the same after the delay, so
+//       that a test can tell whether its starter waited.
+//   no arguments: reports to "child-report.txt" in its working folder.
 //   hold <file> <ready event> <release event>: keeps the file open without
 //       any sharing until the release event is set (at most 60 s).
 #include <windows.h>
@@ -46,7 +49,12 @@ int Hold(const wchar_t* path, const wchar_t* readyName, const wchar_t* releaseNa
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 1) return Report(L"child-report.txt", L"0");
     if (argc >= 4 && std::wcscmp(argv[1], L"report") == 0) return Report(argv[2], argv[3]);
+    if (argc >= 5 && std::wcscmp(argv[1], L"report-later") == 0) {
+        Sleep(static_cast<DWORD>(_wtoi(argv[4])));
+        return Report(argv[2], argv[3]);
+    }
     if (argc >= 5 && std::wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3], argv[4]);
     return 99;
 }

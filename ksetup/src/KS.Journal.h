@@ -1,0 +1,98 @@
+// The install journal: every action an install takes that the uninstaller
+// must undo, one record line per action, saved as "unins000.dat" beside the
+// uninstaller. It is the uninstaller's only memory of the install.
+//
+// A record is its kind tag and its fields joined by "|", nothing escaped; the
+// last field of a kind runs to the end of the line. Kinds:
+//   M|name|value                  install-wide facts, read by name
+//   F|path                        a file the install created or replaced
+//   D|path                        a folder the install created
+//   RK|root|view|key              a key the install owns (deleted whole)
+//   RE|root|view|key              a key deleted only when empty
+//   RV|root|view|key|name         a value the install wrote
+//   PA|root|view|key|name|item    an item added to a ";" list value (PATH)
+//   X|type|path                   an uninstall-time deletion by type
+//   R|program|parameters|folder|flags   an uninstall-time program
+// root is the registry root index (0 HKCR, 1 HKCU, 2 HKLM, 3 HKU), view "32"
+// or "64".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "System.Remainder.Object.h"
+
+namespace KS {
+
+// First line of the journal file; a loader checks only "KSETUP-JOURNAL".
+inline constexpr char16_t JournalHeaderLine[] = u"KSETUP-JOURNAL 1";
+
+class TJournal : public System::TObject {
+public:
+    // The record lines in the order they were added, without line ends.
+    const std::vector<std::u16string>& Records() const { return records_; }
+    // A deletion had to wait for the next restart (set by the replay).
+    bool RebootNeeded = false;
+
+    // Empties the records and clears RebootNeeded.
+    void Clear();
+
+    // True when a record equals the text, ASCII letters folded.
+    bool Contains(const std::u16string& record) const;
+
+    // The writers add their record only when no equal record is there yet.
+    void AddFile(const std::u16string& path);
+    void AddDir(const std::u16string& path);
+    void AddRegKey(uint32_t root, bool view32, const std::u16string& key);
+    void AddRegKeyIfEmpty(uint32_t root, bool view32, const std::u16string& key);
+    void AddRegValue(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name);
+    void AddDelete(const std::u16string& type, const std::u16string& path);
+    void AddRun(const std::u16string& program, const std::u16string& parameters,
+                const std::u16string& folder, const std::u16string& flags);
+
+    // Adds the item to the ";" list held by a string value (created when it
+    // does not exist) and records "PA|". An item already in the list changes
+    // nothing and is not recorded, so that the uninstall leaves it in place.
+    // False, with nothing written, when the value cannot be read as a string
+    // (any reason but its absence) or cannot be written; LastOsError says why.
+    bool AddRegListItem(uint32_t root, bool view32, const std::u16string& key,
+                        const std::u16string& name, const std::u16string& item);
+
+    // One "M|" record per name: setting it again replaces the value in place.
+    void SetMeta(const std::u16string& name, const std::u16string& value);
+    // The value of the first "M|" record of exactly that name, else the default.
+    std::u16string GetMeta(const std::u16string& name, const std::u16string& defaultValue) const;
+
+    // Appends the other journal's records that are not "M|" and not present.
+    void MergeRecords(const TJournal& other);
+
+    // Writes the whole journal beside the path and then moves it over the
+    // path, so an old journal survives a failed save. False: LastOsError.
+    bool SaveToFile(const std::u16string& path) const;
+    // Empties the journal, then reads a journal file (any byte-order mark,
+    // any line end, empty lines skipped). False: not readable or no header.
+    bool LoadFromFile(const std::u16string& path);
+
+private:
+    void Add(std::u16string record);
+    void Append(std::u16string record);
+
+    std::vector<std::u16string> records_;
+    // Every record with its ASCII letters upper-cased, for Contains (a loaded
+    // journal may hold a record twice).
+    std::unordered_multiset<std::u16string> folded_;
+};
+
+// "32" for the 32-bit registry view, "64" for the 64-bit one.
+std::u16string RegViewText(bool view32);
+
+// True when an element of the ";" list, trimmed, names the item; both
+// compared without trailing backslashes and without regard to ASCII case.
+bool ListContainsItem(const std::u16string& list, const std::u16string& item);
+// The list without the elements that name the item and without empty ones;
+// the other elements are kept as written.
+std::u16string ListRemoveItem(const std::u16string& list, const std::u16string& item);
+
+} // namespace KS
