@@ -16,4 +16,9 @@ function(ks_add_test name)
   target_compile_options(${name} PRIVATE ${KS_WARNINGS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
+  # Under Wine a crashing program can end with exit code 0, so a test passes
+  # only when GoogleTest printed its closing summary and reported no failure.
+  set_tests_properties(${name} PROPERTIES
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()

@@ -20,6 +20,10 @@ int32_t TObject::RefCount() const noexcept {
     return n < 0 ? 0 : n;
 }
 
+void TObject::EnterDestruction() const noexcept {
+    refCount_.store(kDestroying, std::memory_order_relaxed);
+}
+
 bool TObject::Destroying() const noexcept {
     return refCount_.load(std::memory_order_relaxed) < 0;
 }

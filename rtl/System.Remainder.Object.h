@@ -23,6 +23,12 @@ public:
     int32_t RefCount() const noexcept;
     bool Destroying() const noexcept;
 
+protected:
+    // For a destructor that can run while counted references remain (its
+    // object deleted without them, or a constructor that raised): from here
+    // on AddRef and Release do nothing, as after the last Release.
+    void EnterDestruction() const noexcept;
+
 private:
     static constexpr int32_t kDestroying = INT32_MIN / 2;
     mutable std::atomic<int32_t> refCount_{0};

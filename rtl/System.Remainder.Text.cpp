@@ -1,5 +1,6 @@
 #include "System.Remainder.Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -124,6 +125,21 @@ std::u16string LowerCase(std::u16string text) {
 
 std::u16string UpperCase(std::u16string text) {
     return MapCase(std::move(text), kUpperTable);
+}
+
+int32_t CompareText(std::u16string_view a, std::u16string_view b) {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const char16_t x = kLowerTable[a[i]];
+        const char16_t y = kLowerTable[b[i]];
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool SameText(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && CompareText(a, b) == 0;
 }
 
 std::u16string Latin1ToString(const uint8_t* bytes, ptrdiff_t count) {

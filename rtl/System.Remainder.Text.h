@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace System {
@@ -26,6 +27,12 @@ std::string UInt64ToNarrowDecimal(uint64_t magnitude, bool negative);
 
 std::u16string LowerCase(std::u16string text);
 std::u16string UpperCase(std::u16string text);
+
+// Compares unit by unit after mapping both through the lower-case table, as
+// unsigned values; a common prefix makes the shorter text the smaller.
+// Gives -1, 0 or 1.
+int32_t CompareText(std::u16string_view a, std::u16string_view b);
+bool SameText(std::u16string_view a, std::u16string_view b);
 
 // One UTF-16 unit per byte (ISO-8859-1); empty for a count of 0 or less.
 std::u16string Latin1ToString(const uint8_t* bytes, ptrdiff_t count);

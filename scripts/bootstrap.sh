@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev lzma-dev
   wine64 xvfb xauth x11-apps imagemagick python3-pytest openssl
-  cmake ninja-build googletest unicode-data
+  cmake ninja-build googletest unicode-data rapidjson-dev
 )
 
 missing=()

@@ -75,6 +75,25 @@ TEST(CaseMapping, WholeTextsUnitByUnit) {
     EXPECT_EQ(UpperCase(u"a\U0001F600b"), u"A\U0001F600B");
 }
 
+TEST(CaseMapping, CompareTextIgnoresCaseAndOrdersUnsigned) {
+    const struct { const char16_t* a; const char16_t* b; int32_t result; } cases[] = {
+        {u"", u"", 0},
+        {u"Alpha", u"aLPHA", 0},
+        {u"Ação", u"AÇÃO", 0},
+        {u"a", u"B", -1},          // ordinal would put B first
+        {u"B", u"a", 1},
+        {u"ab", u"abc", -1},       // a common prefix: the shorter is smaller
+        {u"abc", u"AB", 1},
+        {u"z", u"\u8000", -1},     // units compare unsigned
+        {u"_", u"a", -1},          // '_' lies between 'Z' and 'a'; lower-cased 'A' still follows it
+        {u"_", u"A", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompareText(c.a, c.b), c.result) << &c - cases;
+        EXPECT_EQ(SameText(c.a, c.b), c.result == 0) << &c - cases;
+    }
+}
+
 TEST(Trim, DropsControlUnitsAndBlanksAtBothEnds) {
     const struct { const char16_t* in; const char16_t* out; } cases[] = {
         {u" \t\r\n inner  text \r\n\t ", u"inner  text"},

@@ -1,0 +1,128 @@
+"""Fixtures of the online end-to-end tests: a test CA and a certificate for
+"localhost" made at set-up, a copy of the build's Wine prefix in which only
+that CA is trusted (the host's trust store is never touched), the local
+HTTPS catalogue server and a runner for the Windows probe program."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "scripts"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from catalog_server import CatalogServer  # noqa: E402
+
+BUILD = Path(os.environ.get("KS_BUILD", ROOT / "build")).resolve()
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+
+
+def win_path(path) -> str:
+    """The Wine name of a host path (through drive Z:)."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def openssl(*args, cwd):
+    subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
+
+
+@pytest.fixture(scope="session")
+def tls(tmp_path_factory):
+    """A test CA and a server certificate for "localhost" signed by it."""
+    d = tmp_path_factory.mktemp("tls")
+    (d / "ca.ext").write_text(
+        "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n"
+        "subjectKeyIdentifier=hash\n")
+    (d / "server.ext").write_text(
+        "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
+        "extendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n"
+        "authorityKeyIdentifier=keyid\n")
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=Ostrel Dax Test CA", "-extensions", "v3_ca",
+            "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=d)
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+            "-subj", "/CN=localhost", cwd=d)
+    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", "server.pem", "-days", "2", "-extfile", "server.ext", cwd=d)
+    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der", cwd=d)
+    return d
+
+
+def tool(name) -> Path:
+    exe = BUILD / "tests" / "e2e" / "tools" / f"{name}.exe"
+    if not exe.is_file():
+        pytest.fail(f"{exe} is missing: build first (scripts/build.sh)")
+    return exe
+
+
+class Wine:
+    """Runs Windows programs in one private prefix."""
+
+    def __init__(self, prefix: Path, home: Path):
+        self.env = dict(os.environ, WINEPREFIX=str(prefix), HOME=str(home), WINEDEBUG="-all",
+                        WINEARCH="win64", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+
+    def run(self, exe, *args, env=None, timeout=120):
+        # Files, not pipes: the prefix's own services outlive the program and
+        # would hold a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run([WINE, str(exe), *map(str, args)], env=dict(self.env, **(env or {})),
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout).returncode
+            out.seek(0)
+            err.seek(0)
+            return code, out.read().decode("utf-8").replace("\r\n", "\n"), err.read().decode("utf-8", "replace")
+
+    def keep_server(self):
+        """One wineserver for the whole session, so each program starts fast."""
+        self.server = subprocess.Popen([WINESERVER, "-f", "-p"], env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env, capture_output=True)
+        self.server.wait(timeout=30)
+
+
+@pytest.fixture(scope="session")
+def wine(tls, tmp_path_factory):
+    """A copy of the build's Wine prefix that trusts the test CA."""
+    ready = BUILD / "wineprefix" / ".ready"
+    if not ready.is_file():  # made by the first test run under Wine (cmake/wine-run.sh)
+        subprocess.run([str(ROOT / "cmake" / "wine-run.sh"), "cmd", "/c", "exit", "0"],
+                       env=dict(os.environ, KS_BUILD_DIR=str(BUILD)), check=True, capture_output=True)
+    d = tmp_path_factory.mktemp("wine")
+    subprocess.run(["cp", "-a", str(BUILD / "wineprefix"), str(d / "prefix")], check=True)
+    (d / "home").mkdir()
+    w = Wine(d / "prefix", d / "home")
+    w.keep_server()
+    code, out, err = w.run(tool("ks_trust_ca"), win_path(tls / "ca.der"))
+    assert code == 0, err
+    yield w
+    w.stop()
+
+
+@pytest.fixture
+def server(tls, tmp_path):
+    """The catalogue server over an empty folder (tests publish into it)."""
+    folder = tmp_path / "served"
+    folder.mkdir()
+    s = CatalogServer(folder, tls / "server.pem", tls / "server.key").start()
+    yield s
+    s.stop()
+
+
+@pytest.fixture
+def probe(wine):
+    """Runs ks_online_probe with arguments; gives (exit code, stdout lines)."""
+    exe = tool("ks_online_probe")
+
+    def run(*args, env=None):
+        code, out, err = wine.run(exe, *args, env=env)
+        assert code == 0, f"probe exited {code}: {err}"
+        return out.splitlines()
+    return run
