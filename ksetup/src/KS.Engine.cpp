@@ -16,11 +16,6 @@ constexpr char16_t ProductKey[] = u"Software\\Ostrel\\Dax";
 constexpr char16_t AppPathsKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe";
 constexpr char16_t BinExeSuffix[] = u"\\bin\\dax.exe";
 
-bool IsExistingFile(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(System::WStr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The installation folder that an App Paths entry for the program names: the
 // folder above "Bin" when the program sits there, else the program's folder.
 std::u16string FolderOfProgramPath(const std::u16string& program) {

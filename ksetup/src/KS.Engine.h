@@ -97,6 +97,43 @@ public:
     // True when the entry's "Tasks" words allow it under the selection.
     bool TaskFilter(const TParams& entry) const;
 
+    // The install run: every step in its order; a failure or a cancel in the
+    // file, shortcut, registry or registration step, or a journal that
+    // cannot be saved, rolls back what this run did. False: LastError says
+    // why; RebootNeeded may be set either way.
+    bool Install(const System::TRef<TSetupObserver>& observer);
+    // Bytes the install needs on the installation folder's volume: the
+    // files, the uninstaller copy and 1 MiB.
+    int64_t RequiredSpace();
+
+    // Folders and deletions. CreateDirs records each folder it creates
+    // ("D|"), outermost first; an existing folder is never recorded.
+    bool CreateDirs(const std::u16string& path);
+    bool CreateDirsSection();
+    void InstallDeleteSection();
+
+    // [Files] from the embedded package.
+    // True to install over the target: it is missing, the flags say so, or
+    // the entry is newer by version (or, lacking versions, by time stamp).
+    bool ShouldInstallFile(const std::u16string& target, const TParams& entry);
+    bool InstallFile(const TParams& entry);
+    bool InstallFilesSection();
+    // The provider's total when there is one, else the sum of [Files] sizes.
+    int64_t FilesTotalSize();
+    // The path of a temporary file holding the [Texts] entry of the name;
+    // empty when there is none or it cannot be read.
+    std::u16string ExtractPackedText(const std::u16string& name, const std::u16string& suffix);
+    std::u16string ReadPackedText(const std::u16string& name);
+
+    // [Icons]: false only when a shortcut's folder cannot be made.
+    bool CreateShortcuts();
+    // [Registry]: false when a write fails without "noerror".
+    bool WriteRegistry();
+    // The uninstaller copy, its Uninstall key, the earlier journal's records
+    // and the metadata records; false when the copy cannot be written.
+    bool WriteUninstaller();
+    bool RegisterUninstaller();
+
     // [Run] entries; a run entry never fails the install.
     void RunEntries();
     int32_t PostInstallRunCount();
@@ -105,5 +142,12 @@ public:
     void RunPostInstallEntry(int32_t index);
     void RunEntry(const TParams& entry);
 };
+
+// Deletes by an [InstallDelete] or [UninstallDelete] type: "files" (also any
+// unknown type), "filesandordirs" or "dirifempty"; the last part of the path
+// may hold "*" and "?". A path that is not a full path is left alone.
+// Failures only reach LastOsError; restartNeeded is set when a file could
+// only be scheduled for deletion at the next restart.
+void DeleteByType(const std::u16string& type, const std::u16string& path, bool& restartNeeded);
 
 } // namespace KS

@@ -60,6 +60,7 @@ bool IsListElementOf(const std::u16string& element, const std::u16string& item) 
 void TJournal::Clear() {
     records_.clear();
     folded_.clear();
+    existing_.clear();
     RebootNeeded = false;
 }
 
@@ -72,32 +73,39 @@ void TJournal::Append(std::u16string record) {
     records_.push_back(std::move(record));
 }
 
-void TJournal::Add(std::u16string record) {
-    if (!Contains(record)) Append(std::move(record));
+void TJournal::Add(std::u16string record, bool existed) {
+    if (Contains(record)) return;
+    if (existed) existing_.insert(AsciiUpperCase(record));
+    Append(std::move(record));
 }
 
-void TJournal::AddFile(const std::u16string& path) {
-    Add(u"F|" + path);
+bool TJournal::Existed(const std::u16string& record) const {
+    return existing_.count(AsciiUpperCase(record)) != 0;
+}
+
+void TJournal::AddFile(const std::u16string& path, bool existed) {
+    Add(u"F|" + path, existed);
 }
 
 void TJournal::AddDir(const std::u16string& path) {
     Add(u"D|" + path);
 }
 
-void TJournal::AddRegKey(uint32_t root, bool view32, const std::u16string& key) {
-    Add(RegPrefix(u"RK|", root, view32, key));
+void TJournal::AddRegKey(uint32_t root, bool view32, const std::u16string& key, bool existed) {
+    Add(RegPrefix(u"RK|", root, view32, key), existed);
 }
 
-void TJournal::AddRegKeyIfEmpty(uint32_t root, bool view32, const std::u16string& key) {
-    Add(RegPrefix(u"RE|", root, view32, key));
+void TJournal::AddRegKeyIfEmpty(uint32_t root, bool view32, const std::u16string& key, bool existed) {
+    Add(RegPrefix(u"RE|", root, view32, key), existed);
 }
 
-void TJournal::AddRegValue(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name) {
-    Add(RegPrefix(u"RV|", root, view32, key) + u"|" + name);
+void TJournal::AddRegValue(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name,
+                           bool existed) {
+    Add(RegPrefix(u"RV|", root, view32, key) + u"|" + name, existed);
 }
 
-void TJournal::AddDelete(const std::u16string& type, const std::u16string& path) {
-    Add(u"X|" + type + u"|" + path);
+void TJournal::AddDelete(const std::u16string& type, const std::u16string& path, bool existed) {
+    Add(u"X|" + type + u"|" + path, existed);
 }
 
 void TJournal::AddRun(const std::u16string& program, const std::u16string& parameters,
@@ -144,7 +152,7 @@ std::u16string TJournal::GetMeta(const std::u16string& name, const std::u16strin
 
 void TJournal::MergeRecords(const TJournal& other) {
     for (const std::u16string& record : other.records_)
-        if (!HasPrefix(record, MetaTag)) Add(record);
+        if (!HasPrefix(record, MetaTag)) Add(record, true);
 }
 
 bool TJournal::SaveToFile(const std::u16string& path) const {

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -25,6 +26,8 @@
 #include "System.Remainder.Object.h"
 
 namespace KS {
+
+class TSetupObserver;
 
 // First line of the journal file; a loader checks only "KSETUP-JOURNAL".
 inline constexpr char16_t JournalHeaderLine[] = u"KSETUP-JOURNAL 1";
@@ -36,19 +39,25 @@ public:
     // A deletion had to wait for the next restart (set by the replay).
     bool RebootNeeded = false;
 
-    // Empties the records and clears RebootNeeded.
+    // Empties the records, forgets what existed before the run and clears
+    // RebootNeeded.
     void Clear();
 
     // True when a record equals the text, ASCII letters folded.
     bool Contains(const std::u16string& record) const;
 
     // The writers add their record only when no equal record is there yet.
-    void AddFile(const std::u16string& path);
+    // existed says that the file, key or value was there before this run
+    // (or, for a deletion, that it would reach what was): the uninstall
+    // undoes such a record, a rollback of the run leaves it alone. Only a
+    // record that this call adds takes the mark.
+    void AddFile(const std::u16string& path, bool existed = false);
     void AddDir(const std::u16string& path);
-    void AddRegKey(uint32_t root, bool view32, const std::u16string& key);
-    void AddRegKeyIfEmpty(uint32_t root, bool view32, const std::u16string& key);
-    void AddRegValue(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name);
-    void AddDelete(const std::u16string& type, const std::u16string& path);
+    void AddRegKey(uint32_t root, bool view32, const std::u16string& key, bool existed = false);
+    void AddRegKeyIfEmpty(uint32_t root, bool view32, const std::u16string& key, bool existed = false);
+    void AddRegValue(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name,
+                     bool existed = false);
+    void AddDelete(const std::u16string& type, const std::u16string& path, bool existed = false);
     void AddRun(const std::u16string& program, const std::u16string& parameters,
                 const std::u16string& folder, const std::u16string& flags);
 
@@ -66,7 +75,19 @@ public:
     std::u16string GetMeta(const std::u16string& name, const std::u16string& defaultValue) const;
 
     // Appends the other journal's records that are not "M|" and not present.
+    // They belong to an earlier installation: marked as existing.
     void MergeRecords(const TJournal& other);
+    // The record names what was there before this run (see AddFile).
+    bool Existed(const std::u16string& record) const;
+
+    // Undoes the records: the "R|" programs when runPrograms is set, files
+    // newest first, "X|" deletions, one backward registry pass, folders
+    // longest first; then the broadcasts the journal asks for. Records
+    // marked as existing are left alone. A cancel from the observer stops at
+    // once. False when a file could not be deleted or the user cancelled.
+    // Notes about what it had to leave go to the log, when one is given.
+    bool Undo(TSetupObserver& observer, bool runPrograms,
+              const std::function<void(const std::u16string&)>& log = {});
 
     // Writes the whole journal beside the path and then moves it over the
     // path, so an old journal survives a failed save. False: LastOsError.
@@ -76,14 +97,22 @@ public:
     bool LoadFromFile(const std::u16string& path);
 
 private:
-    void Add(std::u16string record);
+    void Add(std::u16string record, bool existed = false);
     void Append(std::u16string record);
 
     std::vector<std::u16string> records_;
     // Every record with its ASCII letters upper-cased, for Contains (a loaded
     // journal may hold a record twice).
     std::unordered_multiset<std::u16string> folded_;
+    // Folded records that name what was there before the run; never saved.
+    std::unordered_set<std::u16string> existing_;
 };
+
+// Field n (1 to 5) of a record whose kind has count fields, tag included:
+// the text after the n-th "|", up to the next "|" except for the kind's
+// last field, which runs to the end of the line. Empty when the line has
+// fewer than n "|".
+std::u16string JournalField(const std::u16string& line, int n, int count);
 
 // "32" for the 32-bit registry view, "64" for the 64-bit one.
 std::u16string RegViewText(bool view32);

@@ -243,6 +243,23 @@ bool IsExistingFolder(const std::u16string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsExistingFile(const std::u16string& path) {
+    const DWORD attributes = GetFileAttributesW(WStr(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DeleteFileEvenReadOnly(const std::u16string& path) {
+    const DWORD attributes = GetFileAttributesW(WStr(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        StoreLastError();
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(WStr(path), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(WStr(path))) return true;
+    StoreLastError();
+    return false;
+}
+
 bool CreateDirPath(const std::u16string& path) {
     const std::u16string folder = StripTrailingBackslashes(NormalizeSlashes(path));
     if (folder.empty()) return false;

@@ -73,6 +73,8 @@ uint64_t GetFileVersion(const std::u16string& path);
 uint64_t ParseVersion(const std::u16string& text);
 
 bool IsExistingFolder(const std::u16string& path);
+// An existing file, not a folder.
+bool IsExistingFile(const std::u16string& path);
 // Creates the folder and every missing folder above it.
 bool CreateDirPath(const std::u16string& path);
 // Deletes the folder with everything in it, as far as it can. A junction or
@@ -89,6 +91,9 @@ struct FolderEntry {
 // sub-folders only when includeFolders is set.
 void ListFolder(const std::u16string& folder, const std::u16string& mask, bool includeFolders,
                 std::vector<FolderEntry>& entries);
+
+// Deletes the file at once, clearing its read-only attribute first.
+bool DeleteFileEvenReadOnly(const std::u16string& path);
 
 // Three tries 300 ms apart, then deletion at the next restart (which sets
 // restartNeeded). Only "file not found" and "path not found" count as

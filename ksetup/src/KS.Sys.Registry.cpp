@@ -57,18 +57,23 @@ bool OpenKey(int32_t root, const std::u16string& subkey, REGSAM access, bool vie
     return true;
 }
 
-bool WriteValue(int32_t root, const std::u16string& subkey, const std::u16string& valueName, DWORD type,
-                const void* data, DWORD size, bool view32) {
-    TOpenKey key;
+bool CreateKey(int32_t root, const std::u16string& subkey, bool view32, TOpenKey& key) {
     DWORD disposition = 0;
-    LONG status = pRegCreateKeyExW()(RootKey(root), WStr(subkey), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_WRITE | ViewBit(view32), nullptr, &key.Key, &disposition);
+    const LONG status = pRegCreateKeyExW()(RootKey(root), WStr(subkey), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                           KEY_WRITE | ViewBit(view32), nullptr, &key.Key, &disposition);
     if (status != ERROR_SUCCESS) {
         key.Key = nullptr;
         SetLastOsError(status);
         return false;
     }
-    status = pRegSetValueExW()(key.Key, WStr(valueName), 0, type, static_cast<const BYTE*>(data), size);
+    return true;
+}
+
+bool WriteValue(int32_t root, const std::u16string& subkey, const std::u16string& valueName, DWORD type,
+                const void* data, DWORD size, bool view32) {
+    TOpenKey key;
+    if (!CreateKey(root, subkey, view32, key)) return false;
+    const LONG status = pRegSetValueExW()(key.Key, WStr(valueName), 0, type, static_cast<const BYTE*>(data), size);
     if (status != ERROR_SUCCESS) {
         SetLastOsError(status);
         return false;
@@ -134,6 +139,24 @@ bool ReadRegString(int32_t root, const std::u16string& subkey, const std::u16str
         return false;
     text = FromWStr(buffer.data());
     return true;
+}
+
+bool CreateRegKey(int32_t root, const std::u16string& subkey, bool view32) {
+    TOpenKey key;
+    return CreateKey(root, subkey, view32, key);
+}
+
+bool RegKeyExists(int32_t root, const std::u16string& subkey, bool view32) {
+    TOpenKey key;
+    return OpenKey(root, subkey, KEY_READ, view32, key);
+}
+
+bool RegValueExists(int32_t root, const std::u16string& subkey, const std::u16string& valueName, bool view32) {
+    TOpenKey key;
+    if (!OpenKey(root, subkey, KEY_READ, view32, key)) return false;
+    const LONG status = pRegQueryValueExW()(key.Key, WStr(valueName), nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) SetLastOsError(status);
+    return status == ERROR_SUCCESS;
 }
 
 TStringArray ListRegSubkeys(int32_t root, const std::u16string& subkey, bool view32) {

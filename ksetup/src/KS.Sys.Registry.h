@@ -31,6 +31,13 @@ bool WriteRegDword(int32_t root, const std::u16string& subkey, const std::u16str
 bool ReadRegString(int32_t root, const std::u16string& subkey, const std::u16string& valueName, bool view32,
                    std::u16string& text);
 
+// Creates the key (and the keys above it) when missing.
+bool CreateRegKey(int32_t root, const std::u16string& subkey, bool view32);
+// Whether the key can be opened for reading, or the value (of any type)
+// read; a failure leaves the registry's status in LastOsError.
+bool RegKeyExists(int32_t root, const std::u16string& subkey, bool view32);
+bool RegValueExists(int32_t root, const std::u16string& subkey, const std::u16string& valueName, bool view32);
+
 // The names of the key's direct subkeys; none when it cannot be opened.
 TStringArray ListRegSubkeys(int32_t root, const std::u16string& subkey, bool view32);
 

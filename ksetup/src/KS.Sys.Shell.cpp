@@ -116,6 +116,11 @@ void BroadcastEnvironmentChange() {
                            SMTO_ABORTIFHUNG, 5000, &ignored);
 }
 
+void NotifyAssociationsChanged() {
+    static TLazyProc<decltype(&::SHChangeNotify)> pSHChangeNotify(u"shell32.dll", "SHChangeNotify");
+    pSHChangeNotify()(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
 std::u16string ShellFolderPath(int32_t csidl) {
     static TLazyProc<decltype(&::SHGetFolderPathW)> pSHGetFolderPathW(u"shell32.dll", "SHGetFolderPathW");
     wchar_t buffer[1024] = {};

@@ -30,6 +30,9 @@ bool RunProcess(const std::u16string& commandLine, const std::u16string& working
 // delays it by at most 5 seconds.
 void BroadcastEnvironmentChange();
 
+// Tells the shell that file associations (and with them icons) changed.
+void NotifyAssociationsChanged();
+
 // The shell folder of a CSIDL number, created when missing; empty when the
 // system has none.
 std::u16string ShellFolderPath(int32_t csidl);

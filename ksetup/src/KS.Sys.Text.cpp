@@ -170,6 +170,13 @@ std::u16string CombinePath(std::u16string_view folder, std::u16string_view name)
     return AddTrailingBackslash(std::u16string(folder)).append(name);
 }
 
+bool IsFullPath(std::u16string_view path) {
+    const auto isSlash = [](char16_t c) { return c == u'\\' || c == u'/'; };
+    if (path.size() >= 3 && path[1] == u':' && isSlash(path[2]))
+        return (path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z');
+    return path.size() >= 3 && isSlash(path[0]) && isSlash(path[1]) && !isSlash(path[2]);
+}
+
 std::u16string SafeKeyName(std::u16string text) {
     if (text.empty()) return u"_";
     for (char16_t& c : text) {

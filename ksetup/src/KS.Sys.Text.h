@@ -52,6 +52,9 @@ std::u16string AddTrailingBackslash(std::u16string path);
 // Drops trailing backslashes but never below 3 units, so "C:\" keeps its own.
 std::u16string StripTrailingBackslashes(std::u16string path);
 std::u16string CombinePath(std::u16string_view folder, std::u16string_view name);
+// A path that names its drive ("C:\...") or its server ("\\server\..."): one
+// that neither the current folder nor the current drive completes.
+bool IsFullPath(std::u16string_view path);
 // Every unit other than an ASCII letter or digit, "_", "{", "}", "-" or "."
 // becomes "_", so that the text can name a registry key.
 std::u16string SafeKeyName(std::u16string text);

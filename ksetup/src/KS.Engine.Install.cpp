@@ -1,0 +1,132 @@
+// The install run: the steps in their fixed order, and the rollback through
+// the journal when a step after the folders fails or the user cancels.
+#include "KS.Engine.h"
+
+#include "KS.Sys.Errors.h"
+#include "KS.Sys.Files.h"
+#include "KS.Sys.Shell.h"
+#include "KS.Sys.Text.h"
+
+namespace KS {
+
+namespace {
+
+constexpr int64_t SpaceMargin = 1048576;
+constexpr char16_t JournalFileName[] = u"unins000.dat";
+
+// The user's observer during a rollback: the progress goes on, the status
+// stays "Desfazendo...", and the cancel that may have caused the rollback
+// does not stop it half-way.
+class TRollbackObserver : public TSetupObserver {
+public:
+    explicit TRollbackObserver(TSetupObserver& user) : user_(user) {}
+    void Progress(int64_t done, int64_t total) override { user_.Progress(done, total); }
+    bool Cancelled() override { return false; }
+
+private:
+    TSetupObserver& user_;
+};
+
+// What was in the installation folder before the run, which a rollback
+// must leave as it found it.
+struct TFolderBefore {
+    bool Existed = false;
+    bool HadUninstaller = false;
+    bool HadJournal = false;
+};
+
+} // namespace
+
+int64_t TSetupEngine::RequiredSpace() {
+    const int64_t uninstaller = EmbeddedScript ? GetFileSizeByPath(GetOwnExePath()) : StubSize;
+    return FilesTotalSize() + uninstaller + SpaceMargin;
+}
+
+bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
+    Observer = observer;
+    Cancelled = false;
+    LastError.clear();
+    Journal->Clear();
+    const std::u16string& appDir = Context->AppDir;
+    Log(u"--- instalando " + Context->SetupValue(u"AppName", u"") + u" " + Context->SetupValue(u"AppVersion", u"") +
+        u" em " + appDir);
+    if (appDir.empty()) {
+        Error(u"a pasta de instalação está vazia");
+        return false;
+    }
+    const int64_t required = RequiredSpace();
+    if (GetFreeDiskSpace(appDir) < required) {
+        Error(u"não há espaço em disco suficiente em \"" + appDir + u"\" (precisa de " + FormatByteSize(required) +
+              u")");
+        return false;
+    }
+    observer->Status(u"Preparando...");
+
+    const std::u16string journalPath = CombinePath(appDir, JournalFileName);
+    const TFolderBefore before{IsExistingFolder(appDir), IsExistingFile(Context->UninstallExe),
+                               IsExistingFile(journalPath)};
+    TRollbackObserver rollbackObserver(*observer);
+    const auto log = [this](const std::u16string& text) { Log(text); };
+    const auto undo = [&] {
+        Journal->Undo(rollbackObserver, false, log);
+        RebootNeeded = RebootNeeded || Journal->RebootNeeded;
+        return false;
+    };
+    const auto rollBack = [&] {
+        if (Cancelled) LastError = u"Instalação cancelada.";
+        observer->Status(u"Desfazendo...");
+        undo();
+        if (!before.HadUninstaller) DeleteFileEvenReadOnly(Context->UninstallExe);
+        if (!before.HadJournal) DeleteFileEvenReadOnly(journalPath);
+        return false;
+    };
+
+    if (!CreateDirsSection()) return undo();
+    InstallDeleteSection();
+    // Uninstall-time work is only recorded now. Over a folder that was
+    // already there, a rollback must not carry its deletions out: they
+    // would reach what the folder held before.
+    for (const System::TRef<TParams>& entry : Script->EnsureSection(u"UninstallDelete")->Entries)
+        if (TaskFilter(*entry))
+            Journal->AddDelete(AsciiLowerCase(entry->GetValue(u"Type", u"files")),
+                               Context->ExpandConstants(entry->GetValue(u"Name", u"")), before.Existed);
+    for (const System::TRef<TParams>& entry : Script->EnsureSection(u"UninstallRun")->Entries)
+        if (TaskFilter(*entry))
+            Journal->AddRun(Context->ExpandConstants(entry->GetValue(u"Filename", u"")),
+                            Context->ExpandConstants(entry->GetValue(u"Parameters", u"")),
+                            Context->ExpandConstants(entry->GetValue(u"WorkingDir", u"{app}")),
+                            entry->GetValue(u"Flags", u""));
+
+    if (Provider) {
+        if (!Provider->InstallFiles(*this, *observer)) {
+            const std::u16string reason = Provider->LastError();
+            if (!reason.empty()) Error(reason);
+            return rollBack();
+        }
+    } else if (!InstallFilesSection()) {
+        return rollBack();
+    }
+    if (!CreateShortcuts() || !WriteRegistry() || !RegisterUninstaller()) return rollBack();
+    // An Uninstall key whose journal is missing would name an uninstaller
+    // that cannot run: a journal that cannot be saved fails the install.
+    if (Context->SetupBool(u"Uninstallable", true) && !Journal->SaveToFile(journalPath)) {
+        Error(u"não consegui gravar o diário de desinstalação: " + OsErrorText(LastOsError()));
+        return rollBack();
+    }
+
+    RunEntries();
+    if (SilentLevel > 0) {
+        for (const System::TRef<TParams>& entry : Script->EnsureSection(u"Run")->Entries)
+            if (entry->HasFlag(u"postinstall") && !entry->HasFlag(u"skipifsilent") && !entry->HasFlag(u"unchecked") &&
+                TaskFilter(*entry))
+                RunEntry(*entry);
+    }
+    if (Context->SetupBool(u"ChangesEnvironment", false)) BroadcastEnvironmentChange();
+    if (Context->SetupBool(u"ChangesAssociations", false)) NotifyAssociationsChanged();
+    RebootNeeded = RebootNeeded || Journal->RebootNeeded;
+    Log(u"--- instalação concluída");
+    observer->Progress(DownloadTotal, DownloadTotal);
+    return true;
+}
+
+} // namespace KS
