@@ -150,6 +150,10 @@ std::u16string TJournal::GetMeta(const std::u16string& name, const std::u16strin
     return defaultValue;
 }
 
+void TJournal::AddRecordLine(const std::u16string& record) {
+    Append(record);
+}
+
 void TJournal::MergeRecords(const TJournal& other) {
     for (const std::u16string& record : other.records_)
         if (!HasPrefix(record, MetaTag)) Add(record, true);

@@ -74,6 +74,10 @@ public:
     // The value of the first "M|" record of exactly that name, else the default.
     std::u16string GetMeta(const std::u16string& name, const std::u16string& defaultValue) const;
 
+    // Appends the record line as it stands, even when an equal one is there,
+    // so that a loaded journal can be copied line for line.
+    void AddRecordLine(const std::u16string& record);
+
     // Appends the other journal's records that are not "M|" and not present.
     // They belong to an earlier installation: marked as existing.
     void MergeRecords(const TJournal& other);

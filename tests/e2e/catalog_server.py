@@ -14,6 +14,7 @@ without an answer), "nolength" (no Content-Length; the body ends when the
 connection closes) and "slow" (the answer starts after SLOW_SECONDS).
 """
 import os
+import socket
 import ssl
 import threading
 import time
@@ -39,6 +40,9 @@ class _Handler(BaseHTTPRequestHandler):
 
     def setup(self):
         self.connection_id = self.server.next_connection()
+        # Headers and body go out in separate writes; without this each
+        # answer on a kept-alive connection waits for a delayed ACK.
+        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         super().setup()
 
     def log_message(self, format, *args):  # the request log replaces stderr lines

@@ -3,8 +3,17 @@
 // "FAIL <status> <error>".
 //   get [options] URL...                 one client, one GET per URL
 //   mirrors [options] NAME TEMPLATE...   one fetch of NAME through the templates
+//   load [options] TEMPLATE              the catalogues through the top template:
+//                                        "STATUS <line>" for each status line, then
+//                                        "LOADED <count> OFFLINE|ONLINE" and per catalogue
+//                                        "CATALOG <name>|<outroot>|<sources>|<files>" and
+//                                        "FILE <name>|<size>|<hash>|<zsize>|<zhash>",
+//                                        or "FAIL <error>"
 // Options: --max=N (largest body accepted), --cancel (the progress callback
-// cancels the transfer and sets the provider's stop flag).
+// cancels the transfer and sets the provider's stop flag), --localappdata=DIR
+// (the folder of the download cache), --cancel-first (load: the observer
+// cancels a first load, then the same provider loads again).
+#include <windows.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -15,6 +24,7 @@
 
 #include "KS.Http.h"
 #include "KS.Online.h"
+#include "System.Remainder.Os.h"
 #include "KS.Sys.Text.h"
 
 namespace {
@@ -42,6 +52,7 @@ void PrintResult(bool ok, int32_t status, const System::TBytes& body, const std:
 struct TOptions {
     int64_t MaxBody = KS::THttpClient::kMaxBody;
     bool Cancel = false;
+    bool CancelFirst = false;
     std::vector<std::u16string> Rest;
 };
 
@@ -52,10 +63,56 @@ TOptions ParseOptions(const std::vector<std::string_view>& args) {
             options.MaxBody = std::atoll(arg.data() + 6);
         else if (arg == "--cancel")
             options.Cancel = true;
+        else if (arg == "--cancel-first")
+            options.CancelFirst = true;
+        else if (arg.starts_with("--localappdata="))
+            SetEnvironmentVariableW(L"LOCALAPPDATA", System::WStr(Widen(arg.substr(15))));
         else
             options.Rest.push_back(Widen(arg));
     }
     return options;
+}
+
+class TPrintingObserver : public KS::TSetupObserver {
+public:
+    void Status(const std::u16string& text) override { Print(u"STATUS " + text); }
+    bool Cancelled() override { return Cancel; }
+    bool Cancel = false;
+};
+
+std::u16string Join(const KS::TStringArray& items) {
+    std::u16string text;
+    for (const std::u16string& item : items) text += (text.empty() ? u"" : u" ") + item;
+    return text;
+}
+
+void PrintCatalogs(const KS::TOnlineProvider& provider) {
+    using System::Int64ToStr;
+    Print(u"LOADED " + Int64ToStr(int64_t(provider.Catalogs.size())) + (provider.Offline ? u" OFFLINE" : u" ONLINE"));
+    for (const auto& catalog : provider.Catalogs) {
+        Print(u"CATALOG " + catalog->Name + u"|" + catalog->OutRoot + u"|" + Join(catalog->Sources) + u"|" +
+              Int64ToStr(int64_t(catalog->Files.size())));
+        for (const KS::CatalogFileRecord& f : catalog->Files)
+            Print(u"FILE " + f.Name + u"|" + Int64ToStr(f.Size) + u"|" + f.Hash + u"|" + Int64ToStr(f.ZSize) + u"|" +
+                  f.ZHash);
+    }
+}
+
+int Load(const TOptions& options) {
+    if (options.Rest.size() != 1) return 2;
+    TRef<KS::TOnlineProvider> provider = new KS::TOnlineProvider(options.Rest[0]);
+    TRef<TPrintingObserver> observer = new TPrintingObserver;
+    provider->Observer = observer;
+    if (options.CancelFirst) {
+        observer->Cancel = true;
+        Print(provider->LoadCatalogs() ? u"FIRST LOADED" : u"FIRST FAIL " + provider->LastError());
+        observer->Cancel = false;
+    }
+    if (provider->LoadCatalogs())
+        PrintCatalogs(*provider);
+    else
+        Print(u"FAIL " + provider->LastError());
+    return 0;
 }
 
 void CancelAndStop(void* provider, int64_t, bool& cancel) {
@@ -65,7 +122,8 @@ void CancelAndStop(void* provider, int64_t, bool& cancel) {
 
 int Run(std::string_view command, const TOptions& options) {
     TRef<KS::THttpClient> client = new KS::THttpClient;
-    TRef<KS::TOnlineProvider> provider = new KS::TOnlineProvider;
+    if (command == "load") return Load(options);
+    TRef<KS::TOnlineProvider> provider = new KS::TOnlineProvider(u"");
     const KS::THttpProgress progress{options.Cancel ? CancelAndStop : nullptr, provider.Get()};
     System::TBytes body;
     if (command == "get") {
@@ -83,7 +141,7 @@ int Run(std::string_view command, const TOptions& options) {
         PrintResult(ok, client->Status, body, error);
         return 0;
     }
-    std::fprintf(stderr, "usage: ks_online_probe get|mirrors [--max=N] [--cancel] ARGS...\n");
+    std::fprintf(stderr, "usage: ks_online_probe get|mirrors|load [--max=N] [--cancel] ARGS...\n");
     return 2;
 }
 
