@@ -31,10 +31,8 @@ def openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
 
 
-@pytest.fixture(scope="session")
-def tls(tmp_path_factory):
-    """A test CA and a server certificate for "localhost" signed by it."""
-    d = tmp_path_factory.mktemp("tls")
+def make_tls(d: Path) -> Path:
+    """A test CA and a server certificate for "localhost" signed by it, in d."""
     (d / "ca.ext").write_text(
         "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n"
         "subjectKeyIdentifier=hash\n")
@@ -52,6 +50,11 @@ def tls(tmp_path_factory):
             "-out", "server.pem", "-days", "2", "-extfile", "server.ext", cwd=d)
     openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der", cwd=d)
     return d
+
+
+@pytest.fixture(scope="session")
+def tls(tmp_path_factory):
+    return make_tls(tmp_path_factory.mktemp("tls"))
 
 
 def tool(name) -> Path:
@@ -88,20 +91,33 @@ class Wine:
         self.server.wait(timeout=30)
 
 
-@pytest.fixture(scope="session")
-def wine(tls, tmp_path_factory):
-    """A copy of the build's Wine prefix that trusts the test CA."""
+def trusting_wine(tls: Path, d: Path) -> Wine:
+    """A copy of the build's Wine prefix in d, with its own wineserver
+    running, in which only the test CA of tls is trusted."""
     ready = BUILD / "wineprefix" / ".ready"
     if not ready.is_file():  # made by the first test run under Wine (cmake/wine-run.sh)
         subprocess.run([str(ROOT / "cmake" / "wine-run.sh"), "cmd", "/c", "exit", "0"],
                        env=dict(os.environ, KS_BUILD_DIR=str(BUILD)), check=True, capture_output=True)
-    d = tmp_path_factory.mktemp("wine")
     subprocess.run(["cp", "-a", str(BUILD / "wineprefix"), str(d / "prefix")], check=True)
+    # The user folders (desktop, documents...) link to the build's home;
+    # the copy gets folders of its own, so that what a program writes there
+    # stays in the copy.
+    for link in (d / "prefix" / "drive_c" / "users").glob("*/*"):
+        if link.is_symlink():
+            link.unlink()
+            link.mkdir()
     (d / "home").mkdir()
     w = Wine(d / "prefix", d / "home")
     w.keep_server()
     code, out, err = w.run(tool("ks_trust_ca"), win_path(tls / "ca.der"))
     assert code == 0, err
+    return w
+
+
+@pytest.fixture(scope="session")
+def wine(tls, tmp_path_factory):
+    """A copy of the build's Wine prefix that trusts the test CA."""
+    w = trusting_wine(tls, tmp_path_factory.mktemp("wine"))
     yield w
     w.stop()
 

@@ -13,6 +13,7 @@ import pytest
 
 from conftest import BUILD, WINE, win_path, tool
 from publish_catalog import publish
+from sample_payload import sample_tree
 
 APP_ID = "{3D7A91C4-58E2-4B06-A1F3-7C9E2B04D6A5}"
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + APP_ID
@@ -24,24 +25,6 @@ def installer() -> Path:
     if not exe.is_file():
         pytest.fail(f"{exe} is missing: build first (scripts/build.sh)")
     return exe
-
-
-def sample_tree(root: Path, version: str = "1") -> dict:
-    """The payload's three catalogues with a few files each; returns the
-    files by their path below the installation folder."""
-    files = {
-        "Bin/Dax.exe": b"MZ ide " + version.encode() * 5000,
-        "Bin/daxc.exe": b"MZ compiler " + bytes(range(256)) * 40,
-        "Bin/daxdbg.exe": b"MZ debugger",
-        "Rtl/System.dax": "unidade System; // versão {}\n".format(version).encode() * 300,
-        "Rtl/Zyl/Controls.dax": b"unidade Zyl.Controls;\n" * 200,
-        "Fonts/DaxMono.ttf": bytes((i * 37) & 0xFF for i in range(70000)),
-    }
-    for name, data in files.items():
-        path = root / name
-        path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_bytes(data)
-    return files
 
 
 def publish_sample(server, tmp_path, version="1", extra=None):
@@ -69,10 +52,10 @@ def host_path(wine, windows_path: str) -> Path:
 
 
 def reg_query(wine, *args):
-    """reg.exe's exit code and output; it prints in the console's code page."""
+    """reg.exe's exit code and output; it prints in the console code page (437)."""
     done = subprocess.run([WINE, "reg", "query", *args], env=wine.env, stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=60)
-    return done.returncode, done.stdout.decode("cp1252", "replace").replace("\r\n", "\n")
+    return done.returncode, done.stdout.decode("cp437", "replace").replace("\r\n", "\n")
 
 
 def reg_value(wine, key, name=None, view=64):
@@ -136,16 +119,6 @@ def uninstall(wine, app: Path):
 def file_paths(server):
     """The requests for installed files (not catalogues) of the last run."""
     return [p for p in server.paths() if ".Inf" not in p]
-
-
-@pytest.fixture(scope="module", autouse=True)
-def private_user_folders(wine):
-    """The prefix copy's user folders link to the build's home; these tests
-    write shortcuts there, so they get folders of their own in the copy."""
-    for link in (prefix(wine) / "drive_c" / "users").glob("*/*"):
-        if link.is_symlink():
-            link.unlink()
-            link.mkdir()
 
 
 @pytest.fixture
