@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "KS.Elevation.h"
 #include "KS.Journal.h"
-#include "KS.Startup.h"
 #include "KS.Sys.Files.h"
+#include "KS.Test.Entry.h"
 #include "KS.Test.Sandbox.h"
 #include "KS.Uninstall.h"
 #include "System.Remainder.Os.h"
@@ -19,51 +18,11 @@ using namespace KS::TestSupport;
 
 namespace {
 
-struct TBox {
-    std::u16string Text;
-    std::u16string Title;
-    uint32_t Flags = 0;
-};
-
-// Boxes are recorded and answered, never shown; the elevation test and the
-// shell launcher answer as the test says.
-struct TSeams {
-    static inline std::vector<TBox> Boxes;
-    static inline int32_t Answer = IDNO;
-    static inline bool Elevated = true;
-    static inline bool LaunchStarts = true;
-    static inline std::vector<std::u16string> Launches;
-
-    static int32_t Box(const std::u16string& text, const std::u16string& title, uint32_t flags) {
-        Boxes.push_back({text, title, flags});
-        return Answer;
-    }
-    static bool IsElevated() { return Elevated; }
-    static bool Launch(const std::u16string& verb, const std::u16string&, const std::u16string& parameters,
-                       const std::u16string&, int32_t, bool, uint32_t& exitCode) {
-        Launches.push_back(verb + u" " + parameters);
-        exitCode = 7;
-        return LaunchStarts;
-    }
-};
-
-class Uninstall : public ::testing::Test {
+class Uninstall : public TEntryTest {
 protected:
     void SetUp() override {
-        TSeams::Boxes.clear();
-        TSeams::Launches.clear();
-        TSeams::Answer = IDNO;
-        TSeams::Elevated = true;
-        TSeams::LaunchStarts = true;
-        savedBox_ = MessageBoxProc();
-        savedSeams_ = ElevationSeams();
-        MessageBoxProc() = TSeams::Box;
-        ElevationSeams().IsElevated = TSeams::IsElevated;
-        ElevationSeams().Launch = TSeams::Launch;
-    }
-    void TearDown() override {
-        MessageBoxProc() = savedBox_;
-        ElevationSeams() = savedSeams_;
+        TEntryTest::SetUp();
+        Answer = IDNO;
     }
 
     // "unins000.exe" (the test child) and a journal with the given metadata
@@ -93,10 +52,6 @@ protected:
     }
 
     TTestFolder folder_;
-
-private:
-    TMessageBoxProc savedBox_ = nullptr;
-    TElevationSeams savedSeams_;
 };
 
 bool WaitUntilGone(const std::u16string& path) {
@@ -125,42 +80,42 @@ TEST(CleanupCommand, DeletesTheUninstallerTheJournalTheFoldersAndTheCopyAfterAPa
 TEST_F(Uninstall, AMissingJournalIsReportedInEveryModeAndGivesTwo) {
     for (const TStringArray& args : {TStringArray{}, TStringArray{u"/SILENT"}, TStringArray{u"/VERYSILENT"},
                                      TStringArray{u"/KSETUPPHASE2=" + (folder_ / u"unins000.exe")}}) {
-        TSeams::Boxes.clear();
+        Boxes.clear();
         EXPECT_EQ(UninstallMainAt(args, folder_ / u"unins000.exe"), 2);
-        ASSERT_EQ(TSeams::Boxes.size(), 1u);
-        EXPECT_EQ(TSeams::Boxes[0].Text, u"Não achei o registro da instalação (unins000.dat) ao lado deste programa.");
-        EXPECT_EQ(TSeams::Boxes[0].Title, u"Desinstalar");
-        EXPECT_EQ(TSeams::Boxes[0].Flags, 16u);
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].Text, u"Não achei o registro da instalação (unins000.dat) ao lado deste programa.");
+        EXPECT_EQ(Boxes[0].Title, u"Desinstalar");
+        EXPECT_EQ(Boxes[0].Flags, 16u);
     }
 }
 
 TEST_F(Uninstall, AnAllUsersInstallRelaunchesElevatedAndPassesTheCodeOn) {
-    TSeams::Elevated = false;
+    Elevated = false;
     // No "Admin" record counts as an all-users install.
     const std::u16string exe = InstallFixture({{u"AppName", u"Teste"}});
     EXPECT_EQ(UninstallMainAt({u"/SILENT"}, exe), 7);
-    ASSERT_EQ(TSeams::Launches.size(), 1u);
-    EXPECT_EQ(TSeams::Launches[0], u"runas /SILENT /KSETUPELEVATED");
-    EXPECT_TRUE(TSeams::Boxes.empty());
+    ASSERT_EQ(Launches.size(), 1u);
+    EXPECT_EQ(Launches[0], u"runas /SILENT /KSETUPELEVATED");
+    EXPECT_TRUE(Boxes.empty());
 
-    TSeams::LaunchStarts = false;
+    LaunchStarts = false;
     EXPECT_EQ(UninstallMainAt({u"/SILENT"}, exe), 5);
-    EXPECT_TRUE(TSeams::Boxes.empty());
+    EXPECT_TRUE(Boxes.empty());
     // A relaunched copy that is still not elevated does not try again.
-    TSeams::Launches.clear();
+    Launches.clear();
     EXPECT_EQ(UninstallMainAt({u"/KSETUPELEVATED"}, exe), 5);
-    EXPECT_TRUE(TSeams::Launches.empty());
+    EXPECT_TRUE(Launches.empty());
 }
 
 TEST_F(Uninstall, APerUserInstallAsksWithoutElevationAndANoEndsWithFive) {
-    TSeams::Elevated = false;
+    Elevated = false;
     const std::u16string exe = InstallFixture({{u"Admin", u"0"}});
     EXPECT_EQ(UninstallMainAt({}, exe), 5);
-    EXPECT_TRUE(TSeams::Launches.empty());
-    ASSERT_EQ(TSeams::Boxes.size(), 1u);
-    EXPECT_EQ(TSeams::Boxes[0].Text, u"Deseja remover o programa e todos os seus componentes?");
-    EXPECT_EQ(TSeams::Boxes[0].Title, u"Desinstalar");
-    EXPECT_EQ(TSeams::Boxes[0].Flags, uint32_t(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_TRUE(Launches.empty());
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, u"Deseja remover o programa e todos os seus componentes?");
+    EXPECT_EQ(Boxes[0].Title, u"Desinstalar");
+    EXPECT_EQ(Boxes[0].Flags, uint32_t(MB_YESNO | MB_ICONQUESTION));
 }
 
 TEST_F(Uninstall, PhaseOneStartsATemporaryCopyAndPassesItsCodeOn) {
@@ -168,11 +123,11 @@ TEST_F(Uninstall, PhaseOneStartsATemporaryCopyAndPassesItsCodeOn) {
     const std::u16string temporary =
         CombinePath(GetTempFolder(), u"ksetup_un_" + System::Int64ToStr(int64_t(GetCurrentProcessId())));
     DeleteFolderTree(temporary);
-    TSeams::Answer = IDYES;
+    Answer = IDYES;
     // The test child answers an argument it does not know with 99.
     EXPECT_EQ(UninstallMainAt({}, exe), 99);
-    ASSERT_EQ(TSeams::Boxes.size(), 1u);
-    EXPECT_EQ(TSeams::Boxes[0].Text, u"Deseja remover Teste e todos os seus componentes?");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, u"Deseja remover Teste e todos os seus componentes?");
     EXPECT_TRUE(FileExists(temporary + u"\\unins.exe"));
     DeleteFolderTree(temporary);
 }
@@ -181,7 +136,7 @@ TEST_F(Uninstall, PhaseTwoReplaysTheJournalAndItsCleanUpRemovesEverything) {
     const std::u16string exe = InstallFixture({{u"AppDir", folder_.Path()}}, {folder_ / u"a.txt", folder_ / u"b.txt"});
     const std::u16string copy = TemporaryCopy(exe);
     EXPECT_EQ(UninstallMainAt({u"/KSETUPPHASE2=" + exe, u"/VERYSILENT"}, copy), 0);
-    EXPECT_TRUE(TSeams::Boxes.empty());
+    EXPECT_TRUE(Boxes.empty());
     EXPECT_FALSE(FileExists(folder_ / u"a.txt"));
     EXPECT_FALSE(FileExists(folder_ / u"b.txt"));
     EXPECT_TRUE(WaitUntilGone(folder_.Path()));
@@ -197,8 +152,8 @@ TEST_F(Uninstall, AFileInUseIsRemovedAtTheNextRestartAndPhaseTwoEndsWithNine) {
     EXPECT_EQ(UninstallMainAt({u"/KSETUPPHASE2=" + exe, u"/SILENT"}, copy), 9);
     CloseHandle(file);
     // "/SILENT" shows the outcome.
-    ASSERT_EQ(TSeams::Boxes.size(), 1u);
-    EXPECT_EQ(TSeams::Boxes[0].Text, u"Teste foi removido, mas alguns arquivos só serão apagados quando o Windows "
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, u"Teste foi removido, mas alguns arquivos só serão apagados quando o Windows "
                                      u"for reiniciado.");
     EXPECT_TRUE(WaitUntilGone(folder_ / u"unins000.dat"));
     DeleteFileW(System::WStr(held));
