@@ -21,12 +21,6 @@ std::u16string WriteError(const std::u16string& target, uint32_t code) {
     return u"não consegui gravar \"" + target + u"\": " + OsErrorText(code);
 }
 
-// A target that would land in the current folder or on the current drive
-// (an unresolved folder constant) or that has no name.
-bool IsUsableTarget(const std::u16string& target) {
-    return IsFullPath(target) && !NameOfPath(target).empty();
-}
-
 bool SetWriteTime(const TOutFile& file, uint64_t stamp) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(stamp);
@@ -64,12 +58,13 @@ bool TSetupEngine::ShouldInstallFile(const std::u16string& target, const TParams
 }
 
 bool TSetupEngine::InstallFile(const TParams& entry) {
-    const std::u16string target =
-        CombinePath(Context->ExpandConstants(entry.GetValue(u"DestDir", u"{app}")),
-                    entry.GetValue(u"DestName", entry.GetValue(u"Name", u"")));
+    const std::u16string name = entry.GetValue(u"DestName", entry.GetValue(u"Name", u""));
+    const std::u16string target = CombinePath(Context->ExpandConstants(entry.GetValue(u"DestDir", u"{app}")), name);
     const int64_t size = entry.GetInt(u"Size");
     const bool journaled = !entry.HasFlag(u"uninsneveruninstall");
-    if (!IsUsableTarget(target)) {
+    // A target without a name, or one that the current folder or drive would
+    // complete (an unresolved folder constant), is never written.
+    if (name.empty() || !IsFullPath(target)) {
         Error(WriteError(target, ERROR_BAD_PATHNAME));
         return false;
     }

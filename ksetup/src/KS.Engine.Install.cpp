@@ -75,10 +75,11 @@ bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
     const auto rollBack = [&] {
         if (Cancelled) LastError = u"Instalação cancelada.";
         observer->Status(u"Desfazendo...");
-        undo();
+        // The uninstaller's files go first, so that the replay finds the
+        // installation folder empty and removes it.
         if (!before.HadUninstaller) DeleteFileEvenReadOnly(Context->UninstallExe);
         if (!before.HadJournal) DeleteFileEvenReadOnly(journalPath);
-        return false;
+        return undo();
     };
 
     if (!CreateDirsSection()) return undo();

@@ -3,6 +3,9 @@
 // uninstall needs to take them back.
 #include "KS.Engine.h"
 
+#include <unordered_set>
+#include <vector>
+
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Registry.h"
 #include "KS.Sys.Text.h"
@@ -30,6 +33,18 @@ TWrite WriteValueOfType(const std::u16string& type, int32_t root, const std::u16
     return written ? TWrite::Done : TWrite::Failed;
 }
 
+// The keys below the nearest existing one on the way to the key: those a
+// write of the key creates.
+std::vector<std::u16string> MissingKeys(int32_t root, std::u16string key, bool view32) {
+    std::vector<std::u16string> missing;
+    while (!key.empty() && !RegKeyExists(root, key, view32)) {
+        missing.push_back(key);
+        const size_t slash = key.rfind(u'\\');
+        key.resize(slash == std::u16string::npos ? 0 : slash);
+    }
+    return missing;
+}
+
 } // namespace
 
 bool TSetupEngine::WriteRegistry() {
@@ -37,6 +52,9 @@ bool TSetupEngine::WriteRegistry() {
     if (entries.empty()) return true;
     Observer->Status(u"Gravando no registro...");
     const bool view32 = !Context->Is64Bit;
+    // What this step made, so that a later entry on the same key or value
+    // does not journal it as something that was there before the run.
+    std::unordered_set<std::u16string> made;
     for (const System::TRef<TParams>& entry : entries) {
         if (!TaskFilter(*entry)) continue;
         const std::u16string rootText = entry->GetValue(u"Root", u"");
@@ -67,7 +85,13 @@ bool TSetupEngine::WriteRegistry() {
             Error(u"não consegui alterar a lista do registro (" + key + u"): " + OsErrorText(LastOsError()));
             return false;
         }
-        const bool valueExisted = keyExisted && RegValueExists(root, key, name, view32);
+        const auto idOf = [root](const std::u16string& path) {
+            return AsciiUpperCase(System::Int64ToStr(root) + u"|" + path);
+        };
+        const std::u16string keyId = idOf(key);
+        const std::u16string valueId = keyId + u"|" + AsciiUpperCase(name);
+        const std::vector<std::u16string> missing = MissingKeys(root, key, view32);
+        const bool valueExisted = keyExisted && RegValueExists(root, key, name, view32) && !made.count(valueId);
         const TWrite written = WriteValueOfType(type, root, key, name, data, view32);
         if (written == TWrite::Unsupported) {
             Log(u"[Registry] tipo não suportado: " + type);
@@ -78,11 +102,14 @@ bool TSetupEngine::WriteRegistry() {
             Error(u"não consegui gravar no registro (" + key + u"): " + OsErrorText(LastOsError()));
             return false;
         }
+        for (const std::u16string& created : missing) made.insert(idOf(created));
+        if (!valueExisted) made.insert(valueId);
+        const bool keyWasThere = keyExisted && !made.count(keyId);
         const uint32_t rootCode = static_cast<uint32_t>(root);
         if (entry->HasFlag(u"uninsdeletekey"))
-            Journal->AddRegKey(rootCode, view32, key, keyExisted);
+            Journal->AddRegKey(rootCode, view32, key, keyWasThere);
         else if (entry->HasFlag(u"uninsdeletekeyifempty"))
-            Journal->AddRegKeyIfEmpty(rootCode, view32, key, keyExisted);
+            Journal->AddRegKeyIfEmpty(rootCode, view32, key, keyWasThere);
         if (entry->HasFlag(u"uninsdeletevalue") && !name.empty())
             Journal->AddRegValue(rootCode, view32, key, name, valueExisted);
     }

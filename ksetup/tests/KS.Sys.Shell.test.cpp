@@ -11,6 +11,7 @@
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Shell.h"
+#include "KS.Test.Inspect.h"
 #include "System.Remainder.Encoding.h"
 #include "System.Remainder.Os.h"
 #include "System.Remainder.Text.h"
@@ -18,44 +19,12 @@
 
 using namespace KS;
 using KsTest::TScratchTest;
+using KS::TestSupport::LoadLink;
+using KS::TestSupport::TLinkContents;
 using System::FromWStr;
 using System::WStr;
 
 namespace {
-
-// What a saved shortcut holds, read back through the shell's own link object.
-struct LinkContents {
-    std::u16string Target, Arguments, Folder, IconFile, Description;
-    int IconIndex = -1;
-    int ShowCommand = -1;
-};
-
-bool LoadLink(const std::u16string& path, LinkContents& link) {
-    IShellLinkW* shellLink = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&shellLink))))
-        return false;
-    IPersistFile* file = nullptr;
-    bool loaded = SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-                  SUCCEEDED(file->Load(WStr(path), STGM_READ));
-    if (loaded) {
-        wchar_t text[1024];
-        shellLink->GetPath(text, 1024, nullptr, SLGP_RAWPATH);
-        link.Target = FromWStr(text);
-        shellLink->GetArguments(text, 1024);
-        link.Arguments = FromWStr(text);
-        shellLink->GetWorkingDirectory(text, 1024);
-        link.Folder = FromWStr(text);
-        shellLink->GetIconLocation(text, 1024, &link.IconIndex);
-        link.IconFile = FromWStr(text);
-        shellLink->GetDescription(text, 1024);
-        link.Description = FromWStr(text);
-        shellLink->GetShowCmd(&link.ShowCommand);
-    }
-    if (file) file->Release();
-    shellLink->Release();
-    return loaded;
-}
 
 // The child's "key=value" report lines.
 std::map<std::u16string, std::u16string> ReadReport(const std::u16string& path) {
@@ -90,7 +59,7 @@ TEST_F(ShellLinks, EveryFieldReadsBack) {
     const std::u16string target = KsTest::ChildExePath();
     ASSERT_TRUE(CreateShellLink(link, target, u"report \"a b\" 3", Folder, GetSystemFolder() + u"\\shell32.dll", 4,
                                 u"Descrição do atalho"));
-    LinkContents contents;
+    TLinkContents contents;
     ASSERT_TRUE(LoadLink(link, contents));
     EXPECT_EQ(AsciiUpperCase(contents.Target), AsciiUpperCase(target));
     EXPECT_EQ(contents.Arguments, u"report \"a b\" 3");
@@ -105,7 +74,7 @@ TEST_F(ShellLinks, EmptyFieldsLeaveOnlyTheTargetAndAnExistingLinkIsReplaced) {
     const std::u16string link = Path(u"simple.lnk");
     ASSERT_TRUE(CreateShellLink(link, KsTest::ChildExePath(), u"old", u"", u"", 0, u"old"));
     ASSERT_TRUE(CreateShellLink(link, KsTest::ChildExePath(), u"", u"", u"", 0, u""));
-    LinkContents contents;
+    TLinkContents contents;
     ASSERT_TRUE(LoadLink(link, contents));
     EXPECT_EQ(AsciiUpperCase(contents.Target), AsciiUpperCase(KsTest::ChildExePath()));
     EXPECT_EQ(contents.Arguments, u"");

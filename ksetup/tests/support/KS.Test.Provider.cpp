@@ -35,12 +35,19 @@ bool TFakeFileProvider::InstallFiles(TSetupEngine& engine, TSetupObserver& obser
         }
         const std::u16string target = CombinePath(engine.Context->AppDir, Files[i].Path);
         const std::string& content = Files[i].Content;
-        if (!CreateDirPath(DirOfPath(target)) ||
+        // A file that was there before is journaled as such, so that a
+        // rollback leaves it in place.
+        const bool existed = IsExistingFile(target);
+        if (!engine.CreateDirs(DirOfPath(target))) {
+            lastError_ = engine.LastError;
+            return false;
+        }
+        if (
             !WriteFileBytes(target, content.data(), static_cast<int64_t>(content.size()))) {
             lastError_ = u"não consegui gravar " + target + u": " + OsErrorText(LastOsError());
             return false;
         }
-        engine.Journal->AddFile(target);
+        engine.Journal->AddFile(target, existed);
         Installed.push_back(target);
         done += static_cast<int64_t>(content.size());
         observer.Progress(done, total);
