@@ -22,8 +22,8 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 BUILD = Path(sys.argv[1] if len(sys.argv) > 1 else os.environ.get("KS_BUILD", ROOT / "build")).resolve()
 os.environ["KS_BUILD"] = str(BUILD)
 
-from catalog_server import CatalogServer  # noqa: E402
-from conftest import WINE, make_tls, trusting_wine, win_path  # noqa: E402
+from catalog_server import CatalogServer, make_test_ca  # noqa: E402
+from conftest import WINE, trusting_wine, win_path  # noqa: E402
 from publish_catalog import publish  # noqa: E402
 from sample_payload import sample_tree  # noqa: E402
 
@@ -49,7 +49,8 @@ def main():
     for name in ("tls", "wine", "payload", "served"):
         (work / name).mkdir(parents=True)
 
-    tls = make_tls(work / "tls")
+    tls = work / "tls"
+    make_test_ca(tls)
     sample_tree(work / "payload")
     wine = trusting_wine(tls, work / "wine")
     server = CatalogServer(work / "served", tls / "server.pem", tls / "server.key").start()

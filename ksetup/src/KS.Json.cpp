@@ -32,59 +32,94 @@ char16_t EscapedUnit(std::u16string_view digits) {
     return TryParseInt64(text, value) ? char16_t(value) : u'?';
 }
 
-// ---- Node chunks ---------------------------------------------------------------
+// ---- Tree chunks ---------------------------------------------------------------
 //
-// Nodes are carved in order from chunks, each node behind a pointer to its
-// chunk. A chunk counts its live nodes (plus one while it is its thread's
+// Blocks are carved in order from chunks, each block behind a pointer to its
+// chunk. A chunk counts its live blocks (plus one while it is its thread's
 // current chunk) and goes back to the heap when the count drops to zero;
 // trees are built and released whole, so their chunks empty out with them.
-// Nodes are never reused one by one.
+// Blocks are never reused one by one. A block too large for a chunk gets a
+// chunk of its own.
 
 constexpr size_t kChunkSize = 32 * 1024;
-constexpr size_t kNodeAlign = alignof(std::max_align_t);
+constexpr size_t kLargeBlock = kChunkSize / 4;
+// Every block holds nodes, strings or references: none needs more.
+constexpr size_t kBlockAlign = alignof(void*);
+static_assert(alignof(TJValue) <= kBlockAlign && alignof(std::u16string) <= kBlockAlign);
 
-struct TNodeChunk {
+struct TTreeChunk {
     std::atomic<int32_t> Live;
 };
 
-constexpr size_t RoundUp(size_t size) { return (size + kNodeAlign - 1) / kNodeAlign * kNodeAlign; }
-constexpr size_t kChunkHeader = RoundUp(sizeof(TNodeChunk));
-constexpr size_t kNodeHeader = RoundUp(sizeof(TNodeChunk*));
+constexpr size_t RoundUp(size_t size) { return (size + kBlockAlign - 1) / kBlockAlign * kBlockAlign; }
+constexpr size_t kChunkHeader = RoundUp(sizeof(TTreeChunk));
+constexpr size_t kBlockHeader = RoundUp(sizeof(TTreeChunk*));
 
-void ReleaseChunk(TNodeChunk* chunk) noexcept {
+void ReleaseChunk(TTreeChunk* chunk) noexcept {
     if (chunk && chunk->Live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        chunk->~TNodeChunk();
+        chunk->~TTreeChunk();
         ::operator delete(chunk);
     }
 }
 
-struct TNodeArena {
-    TNodeChunk* Chunk = nullptr;
+TTreeChunk* NewChunk(char* memory, int32_t live) {
+    return new (memory) TTreeChunk{{live}};
+}
+
+void* PlaceBlock(TTreeChunk* chunk, char* at) {
+    *reinterpret_cast<TTreeChunk**>(at) = chunk;
+    return at + kBlockHeader;
+}
+
+} // namespace
+
+// The thread's current chunk; a parser looks it up once per parse.
+struct TTreeArena {
+    TTreeChunk* Chunk = nullptr;
     char* Next = nullptr;
     char* End = nullptr;
 
-    ~TNodeArena() { ReleaseChunk(Chunk); }
+    ~TTreeArena() { ReleaseChunk(Chunk); }
 
     void* Take(size_t size) {
-        size = kNodeHeader + RoundUp(size);
+        size = kBlockHeader + RoundUp(size);
+        if (size > kLargeBlock) {
+            char* memory = static_cast<char*>(::operator new(kChunkHeader + size));
+            return PlaceBlock(NewChunk(memory, 1), memory + kChunkHeader);
+        }
         if (size_t(End - Next) < size) {
             char* memory = static_cast<char*>(::operator new(kChunkSize));
             ReleaseChunk(Chunk);
-            Chunk = new (memory) TNodeChunk{{1}};
+            Chunk = NewChunk(memory, 1);
             Next = memory + kChunkHeader;
             End = memory + kChunkSize;
         }
         Chunk->Live.fetch_add(1, std::memory_order_relaxed);
-        *reinterpret_cast<TNodeChunk**>(Next) = Chunk;
-        void* node = Next + kNodeHeader;
+        void* block = PlaceBlock(Chunk, Next);
         Next += size;
-        return node;
+        return block;
     }
 };
 
-thread_local TNodeArena NodeArena;
-
+namespace {
+thread_local TTreeArena TreeArena;
 } // namespace
+
+void* JsonTreeAllocate(size_t size) {
+    return TreeArena.Take(size);
+}
+
+void JsonTreeFree(void* block) noexcept {
+    ReleaseChunk(*reinterpret_cast<TTreeChunk**>(static_cast<char*>(block) - kBlockHeader));
+}
+
+void* TJValue::operator new(size_t size, TTreeArena& arena) {
+    return arena.Take(size);
+}
+
+void TJValue::operator delete(void* node, TTreeArena&) noexcept {
+    JsonTreeFree(node);
+}
 
 // ---- TJValue -------------------------------------------------------------------
 
@@ -97,14 +132,6 @@ void TJValue::Add(std::u16string name, TRef<TJValue> child) {
     Items[size_t(Count)] = std::move(child);
     if (Kind == jkObject) Names[size_t(Count)] = std::move(name);
     ++Count;
-}
-
-void* TJValue::operator new(size_t size) {
-    return NodeArena.Take(size);
-}
-
-void TJValue::operator delete(void* node) noexcept {
-    ReleaseChunk(*reinterpret_cast<TNodeChunk**>(static_cast<char*>(node) - kNodeHeader));
 }
 
 TJValue* TJValue::Item(int32_t index) const {
@@ -133,6 +160,7 @@ int64_t TJValue::GetInt(std::u16string_view name, int64_t defaultValue) const {
 
 TRef<TJValue> TJsonParser::Parse(std::u16string_view text, std::u16string& error) {
     Text = text;
+    arena_ = &TreeArena;
     Pos = 0;
     Len = int64_t(Text.size());
     Error.clear();
@@ -155,13 +183,18 @@ TRef<TJValue> TJsonParser::Fail(std::u16string_view message) {
     return nullptr;
 }
 
+TRef<TJValue> TJsonParser::NewValue(TJKind kind) {
+    TRef<TJValue> value = new (*arena_) TJValue;
+    value->Kind = kind;
+    return value;
+}
+
 TRef<TJValue> TJsonParser::ParseValue(int depth) {
     SkipBlanks();
     if (Pos >= Len) return Fail(u"fim inesperado");
     const char16_t c = Text[size_t(Pos)];
     if (c == u'"') {
-        TRef<TJValue> value = new TJValue;
-        value->Kind = jkString;
+        TRef<TJValue> value = NewValue(jkString);
         if (!ReadString(value->Text)) return Fail(u"texto não terminado");
         return value;
     }
@@ -173,8 +206,7 @@ TRef<TJValue> TJsonParser::ParseValue(int depth) {
 }
 
 TRef<TJValue> TJsonParser::ParseArray(int depth) {
-    TRef<TJValue> array = new TJValue;
-    array->Kind = jkArray;
+    TRef<TJValue> array = NewValue(jkArray);
     ++Pos;
     SkipBlanks();
     if (At(Pos) == u']') {
@@ -194,8 +226,7 @@ TRef<TJValue> TJsonParser::ParseArray(int depth) {
 }
 
 TRef<TJValue> TJsonParser::ParseObject(int depth) {
-    TRef<TJValue> object = new TJValue;
-    object->Kind = jkObject;
+    TRef<TJValue> object = NewValue(jkObject);
     ++Pos;
     SkipBlanks();
     if (At(Pos) == u'}') {
@@ -224,14 +255,12 @@ TRef<TJValue> TJsonParser::ParseObject(int depth) {
 TRef<TJValue> TJsonParser::ParseToken() {
     const int64_t start = Pos;
     while (Pos < Len && !EndsToken(Text[size_t(Pos)])) ++Pos;
-    TRef<TJValue> value = new TJValue;
+    TRef<TJValue> value = NewValue(jkNumber);
     value->Text.assign(Text.substr(size_t(start), size_t(Pos - start)));
     if (value->Text == u"true" || value->Text == u"false")
         value->Kind = jkBoolean;
     else if (value->Text == u"null")
         value->Kind = jkNull;
-    else
-        value->Kind = jkNumber;
     return value;
 }
 

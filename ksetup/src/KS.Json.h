@@ -23,6 +23,27 @@ enum TJKind : uint8_t {
     jkObject = 5,
 };
 
+// A catalogue of tens of thousands of files makes hundreds of thousands of
+// nodes and child arrays; they come from per-thread chunks instead of one
+// heap call each (the heap's calls cost most of a parse otherwise).
+struct TTreeArena;
+void* JsonTreeAllocate(size_t size);
+void JsonTreeFree(void* block) noexcept;
+
+template <class T>
+struct TJsonTreeAllocator {
+    using value_type = T;
+    TJsonTreeAllocator() = default;
+    template <class U>
+    TJsonTreeAllocator(const TJsonTreeAllocator<U>&) noexcept {}
+    T* allocate(size_t count) {
+        static_assert(alignof(T) <= alignof(void*), "tree blocks are aligned for pointers only");
+        return static_cast<T*>(JsonTreeAllocate(count * sizeof(T)));
+    }
+    void deallocate(T* block, size_t) noexcept { JsonTreeFree(block); }
+    friend bool operator==(const TJsonTreeAllocator&, const TJsonTreeAllocator&) { return true; }
+};
+
 // One node of a parsed tree. A parent holds a counted reference to each
 // child, so the tree lives as long as its root is referenced.
 class TJValue : public System::TObject {
@@ -32,9 +53,9 @@ public:
     // boolean or null; empty for arrays and objects.
     std::u16string Text;
     // Member names of an object, parallel to Items; duplicates are kept.
-    std::vector<std::u16string> Names;
+    std::vector<std::u16string, TJsonTreeAllocator<std::u16string>> Names;
     // Children in text order; the length is the capacity, Count the use.
-    std::vector<System::TRef<TJValue>> Items;
+    std::vector<System::TRef<TJValue>, TJsonTreeAllocator<System::TRef<TJValue>>> Items;
     int32_t Count = 0;
 
     // Appends a child (the name counts for objects only).
@@ -50,10 +71,11 @@ public:
     // or does not convert.
     int64_t GetInt(std::u16string_view name, int64_t defaultValue) const;
 
-    // A catalogue of tens of thousands of files makes hundreds of thousands
-    // of nodes; they come from chunks instead of one heap call each.
-    static void* operator new(size_t size);
-    static void operator delete(void* node) noexcept;
+    static void* operator new(size_t size) { return JsonTreeAllocate(size); }
+    static void operator delete(void* node) noexcept { JsonTreeFree(node); }
+    // From a chunk arena the caller looked up already.
+    static void* operator new(size_t size, TTreeArena& arena);
+    static void operator delete(void* node, TTreeArena& arena) noexcept;
 };
 
 class TJsonParser : public System::TObject {
@@ -81,6 +103,9 @@ public:
     System::TRef<TJValue> Fail(std::u16string_view message);
 
 private:
+    TTreeArena* arena_ = nullptr;
+
+    System::TRef<TJValue> NewValue(TJKind kind);
     char16_t At(int64_t index) const { return index >= 0 && index < Len ? Text[size_t(index)] : u'\0'; }
     System::TRef<TJValue> ParseArray(int depth);
     System::TRef<TJValue> ParseObject(int depth);

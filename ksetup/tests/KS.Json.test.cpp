@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "KS.Json.h"
 #include "KS.Test.Text.h"
@@ -186,4 +187,23 @@ TEST(JsonValue, Accessors) {
     TRef<TJValue> array = MustParse(u"[\"a\",{\"k\":\"v\"}]");
     EXPECT_EQ(array->Find(u"a"), nullptr);
     EXPECT_EQ(array->Item(1)->GetStr(u"k"), u"v");
+}
+
+TEST(JsonValue, NodesOutliveTheirTreeAndMayGoOnAnyThread) {
+    std::u16string big = u"[";
+    for (int i = 0; i < 20000; ++i) big += u"{\"k\":\"value number " + System::Int64ToStr(i) + u"\"},";
+    big += u"{\"last\":[\"kept\"]}]";
+    TRef<TJValue> kept;
+    {
+        TRef<TJValue> root = MustParse(big);
+        kept = root->Item(root->Count - 1)->Find(u"last");
+    }
+    // Fresh trees take the memory the released one gave back.
+    for (int round = 0; round < 3; ++round) EXPECT_EQ(MustParse(big)->Count, 20001);
+    ASSERT_EQ(kept->Count, 1);
+    EXPECT_EQ(kept->Item(0)->Text, u"kept");
+
+    TRef<TJValue> root = MustParse(big);
+    std::thread([tree = std::move(root)]() mutable { tree = nullptr; }).join();
+    std::thread([&] { EXPECT_EQ(MustParse(big)->Item(7)->GetStr(u"k"), u"value number 7"); }).join();
 }

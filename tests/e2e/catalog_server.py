@@ -1,9 +1,12 @@
 """A local HTTPS server for the online tests: 127.0.0.1 only, HTTP/1.1 with
 keep-alive and Content-Length, one thread per connection, serving a catalogue
 folder (see scripts/publish_catalog.py), with a request log and switches that
-make chosen paths fail.
+make chosen paths fail. Its certificate for "localhost" comes from a test CA
+made on the spot (make_test_ca), which only a Wine prefix that was told to
+trust it (tests/e2e/tools/ks_trust_ca) accepts.
 
-    server = CatalogServer(folder, cert, key).start()
+    make_test_ca(tls_folder)
+    server = CatalogServer(folder, tls_folder / "server.pem", tls_folder / "server.key").start()
     server.fail("/All.Inf", "500", "500")      # the next two requests fail
     server.always("/Bin.Inf", "404")           # until clear()
     url = server.url("/($name)")               # https://localhost:PORT/($name)
@@ -12,18 +15,47 @@ Faults: "404", "500", "wrong" (one byte of the body flipped), "truncate"
 (half the body, then the connection closes), "drop" (the connection closes
 without an answer), "nolength" (no Content-Length; the body ends when the
 connection closes) and "slow" (the answer starts after SLOW_SECONDS).
+
+Run by itself it serves a folder until interrupted:
+
+    python3 tests/e2e/catalog_server.py FOLDER TLS_FOLDER [--port N]
 """
+import argparse
 import os
 import socket
 import ssl
+import subprocess
 import threading
 import time
 import urllib.parse
 from dataclasses import dataclass
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from pathlib import Path
 
 SLOW_SECONDS = 2.0
 FAULTS = {"404", "500", "wrong", "truncate", "drop", "nolength", "slow"}
+
+
+def make_test_ca(folder):
+    """Writes into folder a test CA (ca.pem, its DER form ca.der, ca.key) and a
+    certificate for "localhost" signed by it (server.pem, server.key)."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "server.ext").write_text(
+        "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
+        "extendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\nauthorityKeyIdentifier=keyid\n")
+
+    def openssl(*args):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True)
+
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+            "-subj", "/CN=Ostrel Dax Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+            "-subj", "/CN=localhost")
+    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", "server.pem", "-days", "2", "-extfile", "server.ext")
+    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
 
 
 @dataclass
@@ -85,12 +117,12 @@ class _Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, owner, context):
+    def __init__(self, owner, context, port):
         self.owner = owner
         self.context = context
         self._connections = 0
         self._lock = threading.Lock()
-        super().__init__(("127.0.0.1", 0), _Handler)
+        super().__init__(("127.0.0.1", port), _Handler)
 
     def next_connection(self):
         with self._lock:
@@ -111,7 +143,7 @@ class _Server(ThreadingHTTPServer):
 
 
 class CatalogServer:
-    def __init__(self, folder, cert_file, key_file):
+    def __init__(self, folder, cert_file, key_file, port=0):
         self.folder = os.path.abspath(folder)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert_file, key_file)
@@ -119,7 +151,7 @@ class CatalogServer:
         self._requests = []
         self._queued = {}
         self._always = {}
-        self._server = _Server(self, context)
+        self._server = _Server(self, context, port)
         self._thread = None
 
     @property
@@ -194,3 +226,25 @@ class CatalogServer:
             return None
         with open(full, "rb") as f:
             return f.read()
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Serves a published catalogue folder over HTTPS on 127.0.0.1.")
+    parser.add_argument("folder")
+    parser.add_argument("tls_folder", help="made with a test CA when it holds no server.pem yet")
+    parser.add_argument("--port", type=int, default=0)
+    args = parser.parse_args()
+    tls = Path(args.tls_folder)
+    if not (tls / "server.pem").is_file():
+        make_test_ca(tls)
+    server = CatalogServer(args.folder, tls / "server.pem", tls / "server.key", args.port).start()
+    print(f"serving {args.folder} at {server.url('/($name)')}; trust {tls / 'ca.der'} in the Wine prefix",
+          flush=True)
+    try:
+        server._thread.join()
+    except KeyboardInterrupt:
+        server.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -15,7 +15,7 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "scripts"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from catalog_server import CatalogServer  # noqa: E402
+from catalog_server import CatalogServer, make_test_ca  # noqa: E402
 
 BUILD = Path(os.environ.get("KS_BUILD", ROOT / "build")).resolve()
 WINE = "/usr/lib/wine/wine64"
@@ -27,34 +27,12 @@ def win_path(path) -> str:
     return "Z:" + str(path).replace("/", "\\")
 
 
-def openssl(*args, cwd):
-    subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
-
-
-def make_tls(d: Path) -> Path:
-    """A test CA and a server certificate for "localhost" signed by it, in d."""
-    (d / "ca.ext").write_text(
-        "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n"
-        "subjectKeyIdentifier=hash\n")
-    (d / "server.ext").write_text(
-        "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
-        "extendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n"
-        "authorityKeyIdentifier=keyid\n")
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-            "-days", "2", "-subj", "/CN=Ostrel Dax Test CA", "-extensions", "v3_ca",
-            "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=d)
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
-            "-subj", "/CN=localhost", cwd=d)
-    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-            "-out", "server.pem", "-days", "2", "-extfile", "server.ext", cwd=d)
-    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der", cwd=d)
-    return d
-
-
 @pytest.fixture(scope="session")
 def tls(tmp_path_factory):
-    return make_tls(tmp_path_factory.mktemp("tls"))
+    """A test CA and a server certificate for "localhost" signed by it."""
+    d = tmp_path_factory.mktemp("tls")
+    make_test_ca(d)
+    return d
 
 
 def tool(name) -> Path:
