@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the main job.
+# Installs what is missing, builds everything and runs the main job: a silent
+# install of a sample Ostrel Dax from a local HTTPS catalogue server under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KS_BUILD:-$root/build}
 
 bash "$root/scripts/bootstrap.sh"
 bash "$root/scripts/build.sh"
-echo "Built the core library and its tests. The installer executable does not exist yet, so there is no install to run."
+/usr/bin/python3 "$root/scripts/demo_install.py" "$build"

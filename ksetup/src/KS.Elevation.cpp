@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
+
+#include "KS.CommandLine.h"
 #include "KS.Sys.Errors.h"
+#include "KS.Sys.Files.h"
 #include "System.Remainder.Os.h"
 
 namespace KS {
@@ -41,6 +45,37 @@ bool ShellExecuteAndWait(const std::u16string& verb, const std::u16string& file,
         CloseHandle(info.hProcess);
     }
     return true;
+}
+
+bool IsProcessElevated() {
+    static System::TLazyProc<decltype(&::OpenProcessToken)> openProcessToken(u"advapi32.dll", "OpenProcessToken");
+    static System::TLazyProc<decltype(&::GetTokenInformation)> getTokenInformation(u"advapi32.dll",
+                                                                                   "GetTokenInformation");
+    HANDLE token = nullptr;
+    if (!openProcessToken()(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const std::unique_ptr<void, decltype(&CloseHandle)> owner(token, CloseHandle);
+    TOKEN_ELEVATION elevation{};
+    DWORD length = 0;
+    return getTokenInformation()(token, TokenElevation, &elevation, sizeof elevation, &length) &&
+           elevation.TokenIsElevated != 0;
+}
+
+bool RelaunchElevated(const TStringArray& args, uint32_t& exitCode) {
+    exitCode = 2;
+    if (HasSwitch(args, RelaunchedSwitch)) return false;
+    TStringArray childArgs = args;
+    childArgs.push_back(RelaunchedSwitch);
+    uint32_t childCode = 0;
+    if (!ElevationSeams().Launch(u"runas", GetOwnExePath(), JoinCommandLine(childArgs), u"", SW_SHOWNORMAL, true,
+                                 childCode))
+        return false;
+    exitCode = childCode;
+    return true;
+}
+
+TElevationSeams& ElevationSeams() {
+    static TElevationSeams seams;
+    return seams;
 }
 
 } // namespace KS

@@ -72,6 +72,9 @@ public:
     void FindPreviousInstall();
     // The "M|" records that tell the uninstaller about this install.
     void WriteJournalMeta();
+    // Applies the command-line switches over the script's choices. False at
+    // the first argument that is no switch of the installer.
+    bool ParseCommandLine(const TStringArray& args);
 
     // One log line: the local date, a blank, the text, CR LF. Never fails.
     void Log(const std::u16string& text);

@@ -69,9 +69,9 @@ class Wine:
         self.server.wait(timeout=30)
 
 
-@pytest.fixture(scope="session")
-def wine(tls, tmp_path_factory):
-    """A copy of the build's Wine prefix that trusts the test CA."""
+def trusting_wine(tls: Path, d: Path) -> Wine:
+    """A copy of the build's Wine prefix in d, with its own wineserver
+    running, in which only the test CA of tls is trusted."""
     source = BUILD / "wineprefix"
     if not (source / ".ready").is_file():  # made by the first test run under Wine (cmake/wine-run.sh)
         subprocess.run([str(ROOT / "cmake" / "wine-run.sh"), "cmd", "/c", "exit", "0"],
@@ -79,13 +79,27 @@ def wine(tls, tmp_path_factory):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # The build's own wineserver saves the registry as it ends: copy after that.
     subprocess.run([WINESERVER, "-w"], env=dict(os.environ, WINEPREFIX=str(source)), check=True)
-    d = tmp_path_factory.mktemp("wine")
     subprocess.run(["cp", "-a", str(source), str(d / "prefix")], check=True)
+    # The user folders (desktop, documents...) link to the build's home;
+    # the copy gets folders of its own, so that what a program writes there
+    # stays in the copy.
+    for link in (d / "prefix" / "drive_c" / "users").glob("*/*"):
+        if link.is_symlink():
+            link.unlink()
+            link.mkdir()
     (d / "home").mkdir()
     w = Wine(d / "prefix", d / "home")
     w.keep_server()
     code, out, err = w.run(tool("ks_trust_ca"), win_path(tls / "ca.der"))
     assert code == 0, err
+    return w
+
+
+@pytest.fixture(scope="session")
+def wine(tls, tmp_path_factory):
+    """A copy of the build's Wine prefix that trusts the test CA."""
+    d = tmp_path_factory.mktemp("wine")
+    w = trusting_wine(tls, d)
     yield w
     w.stop()
     shutil.rmtree(d / "prefix", ignore_errors=True)  # some 700 MB

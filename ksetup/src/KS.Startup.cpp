@@ -1,0 +1,67 @@
+#include "KS.Startup.h"
+
+#include <windows.h>
+
+#include "System.Remainder.Os.h"
+
+namespace KS {
+
+TLocaleSettings LocaleSettings;
+int32_t InitStage = 0;
+
+namespace {
+
+void FillLocaleSettings() {
+    LocaleSettings.ShortDateFormat = u"dd/MM/yyyy";
+    LocaleSettings.LongDateFormat = u"dddd, d' de 'MMMM' de 'yyyy";
+    LocaleSettings.ShortTimeFormat = u"HH:mm";
+    LocaleSettings.LongTimeFormat = u"HH:mm:ss";
+    LocaleSettings.DateSeparator = u'/';
+    LocaleSettings.TimeSeparator = u':';
+    LocaleSettings.ShortDayNames = {u"dom", u"seg", u"ter", u"qua", u"qui", u"sex", u"sab"};
+    LocaleSettings.LongDayNames = {u"domingo",      u"segunda-feira", u"terca-feira", u"quarta-feira",
+                                   u"quinta-feira", u"sexta-feira",   u"sabado"};
+    LocaleSettings.ShortMonthNames = {u"jan", u"fev", u"mar", u"abr", u"mai", u"jun",
+                                      u"jul", u"ago", u"set", u"out", u"nov", u"dez"};
+    LocaleSettings.LongMonthNames = {u"janeiro", u"fevereiro", u"marco",    u"abril",   u"maio",     u"junho",
+                                     u"julho",   u"agosto",    u"setembro", u"outubro", u"novembro", u"dezembro"};
+}
+
+int32_t SystemMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
+    static System::TLazyProc<decltype(&::MessageBoxW)> messageBox(u"user32.dll", "MessageBoxW");
+    return messageBox()(nullptr, System::WStr(text), System::WStr(title), flags);
+}
+
+} // namespace
+
+void InitializeUnits() {
+    try {
+        // The core library's locks, thread bookkeeping and unhandled-exception
+        // exit are set up by its own static initialisation, before this runs.
+        InitStage = 1;
+        InitStage = 3;
+        FillLocaleSettings();
+        // The widget library registers its pieces at these stages as its
+        // subsystems arrive: 4 the presenters ("gdi-present", "x11",
+        // "wayland"), 5 the software canvas, 6 Direct2D, 7 GDI+, 8 GDI,
+        // 9 the graphic formats (".bmp", ".png"), 10 the global screen and
+        // application, then the forms-ready flag and the control-at-point hook.
+        InitStage = 10;
+    } catch (...) {
+        InitStage = 0;
+        throw;
+    }
+}
+
+TMessageBoxProc& MessageBoxProc() {
+    static TMessageBoxProc proc = SystemMessageBox;
+    return proc;
+}
+
+int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
+    // Until the widget library's application object exists, the system's own
+    // box; it then becomes that object's MessageBox after its set-up.
+    return MessageBoxProc()(text, title, flags);
+}
+
+} // namespace KS

@@ -1,0 +1,46 @@
+// Start-up of the program's units, in their dependency order, and the one
+// way the entry code shows a message box.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace KS {
+
+// Dates and times as the program writes them: Brazilian Portuguese, with
+// the names spelt without accents.
+struct TLocaleSettings {
+    std::u16string ShortDateFormat;
+    std::u16string LongDateFormat;
+    std::u16string ShortTimeFormat;
+    std::u16string LongTimeFormat;
+    char16_t DateSeparator = u'/';
+    char16_t TimeSeparator = u':';
+    std::array<std::u16string, 7> ShortDayNames;   // from Sunday
+    std::array<std::u16string, 7> LongDayNames;
+    std::array<std::u16string, 12> ShortMonthNames; // from January
+    std::array<std::u16string, 12> LongMonthNames;
+};
+
+// Filled by InitializeUnits.
+extern TLocaleSettings LocaleSettings;
+
+// How far InitializeUnits got: 0 before it (and after a failed one), then 1,
+// 3, 4 ... 10. Shutdown finalises only the units whose stage was reached.
+extern int32_t InitStage;
+
+// Initialises every unit once, first thing in ProgramMain. Creates no window
+// and chooses no canvas. An exception sets InitStage back to 0 and goes on.
+void InitializeUnits();
+
+// Every message box of the entry code: the text, the title ("Instalador" or
+// "Desinstalar") and the MessageBoxW flags; returns the button pressed.
+int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags);
+
+// What ShowMessageBox calls; tests replace it so that no box ever waits for
+// a click.
+using TMessageBoxProc = int32_t (*)(const std::u16string& text, const std::u16string& title, uint32_t flags);
+TMessageBoxProc& MessageBoxProc();
+
+} // namespace KS

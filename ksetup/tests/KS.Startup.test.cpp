@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "KS.Startup.h"
+
+using namespace KS;
+
+TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
+    InitializeUnits();
+    EXPECT_EQ(InitStage, 10);
+    const TLocaleSettings& locale = LocaleSettings;
+    EXPECT_EQ(locale.ShortDateFormat, u"dd/MM/yyyy");
+    EXPECT_EQ(locale.LongDateFormat, u"dddd, d' de 'MMMM' de 'yyyy");
+    EXPECT_EQ(locale.ShortTimeFormat, u"HH:mm");
+    EXPECT_EQ(locale.LongTimeFormat, u"HH:mm:ss");
+    EXPECT_EQ(locale.DateSeparator, u'/');
+    EXPECT_EQ(locale.TimeSeparator, u':');
+    EXPECT_EQ(locale.ShortDayNames[0], u"dom");
+    EXPECT_EQ(locale.ShortDayNames[6], u"sab");
+    EXPECT_EQ(locale.LongDayNames[2], u"terca-feira");
+    EXPECT_EQ(locale.LongDayNames[6], u"sabado");
+    EXPECT_EQ(locale.ShortMonthNames[8], u"set");
+    EXPECT_EQ(locale.LongMonthNames[2], u"marco");
+    EXPECT_EQ(locale.LongMonthNames[11], u"dezembro");
+    const auto unaccented = [](const auto& names) {
+        for (const auto& name : names)
+            for (const char16_t c : name)
+                if (c >= 0x80) return false;
+        return true;
+    };
+    EXPECT_TRUE(unaccented(locale.ShortDayNames));
+    EXPECT_TRUE(unaccented(locale.LongDayNames));
+    EXPECT_TRUE(unaccented(locale.ShortMonthNames));
+    EXPECT_TRUE(unaccented(locale.LongMonthNames));
+}
+
+TEST(ShowMessageBox, GoesThroughTheReplaceableBoxWithTextTitleAndFlags) {
+    static std::u16string seenText, seenTitle;
+    static uint32_t seenFlags = 0;
+    const TMessageBoxProc previous = MessageBoxProc();
+    MessageBoxProc() = [](const std::u16string& text, const std::u16string& title, uint32_t flags) {
+        seenText = text;
+        seenTitle = title;
+        seenFlags = flags;
+        return 1;
+    };
+    EXPECT_EQ(ShowMessageBox(u"texto", u"Instalador", 16), 1);
+    MessageBoxProc() = previous;
+    EXPECT_EQ(seenText, u"texto");
+    EXPECT_EQ(seenTitle, u"Instalador");
+    EXPECT_EQ(seenFlags, 16u);
+}

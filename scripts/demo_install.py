@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""The main job: installs a sample Ostrel Dax from a local HTTPS catalogue
+server with the built installer under Wine, and shows what it did.
+
+    demo_install.py [BUILD]
+
+Publishes the sample payload (scripts/sample_payload.py) with the catalogue
+publisher, serves it on 127.0.0.1 (as https://localhost:PORT, the name the
+test certificate carries), runs "OstrelDaxSetup.exe /VERYSILENT /URL=..." in
+a copy of the build's Wine prefix that trusts only the test CA, and prints the
+installed files, shortcuts, registry values and log, then how to uninstall.
+Everything stays in BUILD/demo until the next run.
+"""
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+BUILD = Path(sys.argv[1] if len(sys.argv) > 1 else os.environ.get("KS_BUILD", ROOT / "build")).resolve()
+os.environ["KS_BUILD"] = str(BUILD)
+
+from catalog_server import CatalogServer, make_test_ca  # noqa: E402
+from conftest import WINE, trusting_wine, win_path  # noqa: E402
+from publish_catalog import publish  # noqa: E402
+from sample_payload import sample_tree  # noqa: E402
+
+APP_KEYS = [
+    "HKLM\\Software\\Ostrel\\Dax",
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe",
+    "HKLM\\Software\\Classes\\.dax",
+    "HKLM\\Software\\Classes\\OstrelDax.Unit\\shell\\open\\command",
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{3D7A91C4-58E2-4B06-A1F3-7C9E2B04D6A5}",
+]
+
+
+def heading(text):
+    print(f"\n== {text}")
+
+
+def main():
+    installer = BUILD / "ksetup" / "OstrelDaxSetup.exe"
+    if not installer.is_file():
+        sys.exit(f"{installer} is missing: build first (scripts/build.sh)")
+    work = BUILD / "demo"
+    shutil.rmtree(work, ignore_errors=True)
+    for name in ("tls", "wine", "payload", "served"):
+        (work / name).mkdir(parents=True)
+
+    tls = work / "tls"
+    make_test_ca(tls)
+    sample_tree(work / "payload")
+    wine = trusting_wine(tls, work / "wine")
+    server = CatalogServer(work / "served", tls / "server.pem", tls / "server.key").start()
+    try:
+        publish(str(work / "payload"), str(work / "served"), server.url(""))
+        log = work / "setup.log"
+        args = ["/VERYSILENT", "/URL=" + server.url("/($name)"), "/TASKS=associate,desktopicon,addtopath",
+                "/LOG=" + win_path(log)]
+        heading("OstrelDaxSetup.exe " + " ".join(args))
+        code, _, err = wine.run(installer, *args, timeout=300)
+        print(f"exit code {code}" + (f"\n{err}" if code else ""))
+        print(f"{len(server.requests)} HTTPS requests served from {work / 'served'}")
+
+        drive_c = Path(wine.env["WINEPREFIX"]) / "drive_c"
+        app = drive_c / "Program Files" / "Ostrel"
+        heading(f"Files in C:\\Program Files\\Ostrel ({app})")
+        for path in sorted(p for p in app.rglob("*") if p.is_file()):
+            print(f"  {path.relative_to(app)}  ({path.stat().st_size} bytes)")
+        heading("Shortcuts")
+        for path in sorted(drive_c.rglob("*.lnk")):
+            if "Ostrel" in path.name or "Ostrel" in path.parent.name:
+                print(f"  {path.relative_to(drive_c)}")
+        heading("Registry (64-bit view)")
+        for key in APP_KEYS:
+            out = subprocess.run([WINE, "reg", "query", key, "/reg:64"], env=wine.env, capture_output=True)
+            print(out.stdout.decode("cp437", "replace").replace("\r\n", "\n").rstrip() or f"  {key}: missing")
+        heading(f"Log {log}")
+        print(log.read_text("utf-8") if log.exists() else "(no log)")
+    finally:
+        server.stop()
+        wine.stop()
+
+    heading("To uninstall")
+    print(f"  WINEPREFIX={wine.env['WINEPREFIX']} HOME={wine.env['HOME']} WINEDEBUG=-all \\\n"
+          f"    {WINE} 'C:\\Program Files\\Ostrel\\unins000.exe' /VERYSILENT")
+    print("  (exit code 0; about two seconds later the uninstaller's own files and folders are gone too)")
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())

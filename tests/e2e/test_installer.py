@@ -1,0 +1,289 @@
+"""The installer executable end to end under Wine: silent installs from the
+local HTTPS catalogues with the embedded setup script, the uninstaller, the
+exit codes, the mode choice and the self-update hand-over.
+
+The tests share the session's Wine prefix and run one after another; each
+one that installs also uninstalls, or removes what it left."""
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+from conftest import BUILD, WINE, win_path, tool
+from publish_catalog import publish
+from sample_payload import sample_tree
+
+APP_ID = "{3D7A91C4-58E2-4B06-A1F3-7C9E2B04D6A5}"
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + APP_ID
+ENVIRONMENT_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment"
+
+
+def installer() -> Path:
+    exe = BUILD / "ksetup" / "OstrelDaxSetup.exe"
+    if not exe.is_file():
+        pytest.fail(f"{exe} is missing: build first (scripts/build.sh)")
+    return exe
+
+
+def publish_sample(server, tmp_path, version="1", extra=None):
+    """Publishes the sample into the server's folder; extra maps more child
+    folders' files (e.g. the "Update" catalogue) to their bytes."""
+    source = tmp_path / f"payload-{version}"
+    shutil.rmtree(source, ignore_errors=True)
+    files = sample_tree(source, version)
+    for name, data in (extra or {}).items():
+        path = source / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+    publish(str(source), server.folder, server.url(""))
+    return files
+
+
+def prefix(wine) -> Path:
+    return Path(wine.env["WINEPREFIX"])
+
+
+def host_path(wine, windows_path: str) -> Path:
+    """The host path of a C: path inside the prefix."""
+    assert windows_path[:3].upper() == "C:\\", windows_path
+    return prefix(wine) / "drive_c" / windows_path[3:].replace("\\", "/")
+
+
+def reg_query(wine, *args):
+    """reg.exe's exit code and output; it prints in the console code page (437)."""
+    done = subprocess.run([WINE, "reg", "query", *args], env=wine.env, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=60)
+    return done.returncode, done.stdout.decode("cp437", "replace").replace("\r\n", "\n")
+
+
+def reg_value(wine, key, name=None, view=64):
+    """A registry value's data as reg.exe prints it (name None: the default
+    value); None when missing."""
+    which = ["/ve"] if name is None else ["/v", name]
+    code, out = reg_query(wine, key, *which, f"/reg:{view}")
+    if code != 0:
+        return None
+    for line in out.splitlines():
+        parts = line.strip().split("    ")
+        if len(parts) >= 2 and parts[0] == (name if name is not None else "(Default)"):
+            return parts[2] if len(parts) == 3 else ""
+    return None
+
+
+def reg_key_exists(wine, key, view=64) -> bool:
+    return reg_query(wine, key, f"/reg:{view}")[0] == 0
+
+
+def shortcuts(wine):
+    """The product's shortcuts: "common" or "user", then the place and name."""
+    users = prefix(wine) / "drive_c" / "users"
+    places = {
+        "common group": [prefix(wine) / "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ostrel Dax"],
+        "user group": list(users.glob("*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Ostrel Dax")),
+        "common desktop": [users / "Public" / "Desktop"],
+        # The user's desktop may be a link out of the prefix.
+        "user desktop": [p for p in users.glob("*/Desktop") if p.parent.name != "Public"],
+    }
+    return sorted(f"{place}: {link.name}" for place, folders in places.items()
+                  for folder in folders if folder.is_dir() for link in folder.glob("*.lnk"))
+
+
+def temporary_copies(wine):
+    users = prefix(wine) / "drive_c" / "users"
+    return list(users.glob("*/Temp/ksetup_un_*")) + list(users.glob("*/AppData/Local/Temp/ksetup_un_*"))
+
+
+def wait_until(condition, seconds=20):
+    end = time.time() + seconds
+    while time.time() < end:
+        if condition():
+            return True
+        time.sleep(0.25)
+    return condition()
+
+
+def run_installer(wine, exe, *args, timeout=180):
+    code, _, err = wine.run(exe, *args, timeout=timeout)
+    return code
+
+
+def uninstall(wine, app: Path):
+    """Runs the installed uninstaller silently and waits for its clean-up."""
+    code = run_installer(wine, app / "unins000.exe", "/VERYSILENT")
+    assert wait_until(lambda: not app.exists() and not temporary_copies(wine)), list(app.rglob("*"))
+    return code
+
+
+def file_paths(server):
+    """The requests for installed files (not catalogues) of the last run."""
+    return [p for p in server.paths() if ".Inf" not in p]
+
+
+@pytest.fixture
+def app(wine, tmp_path):
+    """A fresh installation folder under C:, removed again at the end."""
+    folder = host_path(wine, "C:\\ks-e2e\\" + tmp_path.name)
+    shutil.rmtree(folder, ignore_errors=True)
+    yield folder
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def test_silent_install_rerun_and_uninstall(wine, server, tmp_path, app):
+    files = publish_sample(server, tmp_path)
+    log = tmp_path / "setup.log"
+    dir_ = "C:\\ks-e2e\\" + tmp_path.name
+    args = ["/VERYSILENT", "/URL=" + server.url("/($name)"), "/DIR=" + dir_,
+            "/TASKS=associate,addtopath", "/LOG=" + win_path(log)]
+    assert run_installer(wine, installer(), *args) == 0
+
+    # Files in place, as published.
+    for name, data in files.items():
+        assert (app / name).read_bytes() == data, name
+    assert (app / "unins000.exe").read_bytes() == installer().read_bytes()
+    assert (app / "unins000.dat").read_bytes().startswith(b"KSETUP-JOURNAL 1\r\n")
+
+    # Shortcuts: the group's two, and no desktop icon (task not chosen).
+    assert shortcuts(wine) == ["common group: Desinstalar Ostrel Dax.lnk", "common group: Ostrel Dax.lnk"]
+
+    # Registry on the 64-bit view, the chosen tasks' entries included.
+    assert reg_value(wine, "HKLM\\Software\\Ostrel\\Dax", "InstallDir") == dir_
+    assert reg_value(wine, "HKLM\\Software\\Ostrel\\Dax", "InstallDir", view=32) is None
+    assert reg_value(wine, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe") == \
+        dir_ + "\\Bin\\Dax.exe"
+    assert reg_value(wine, "HKLM\\Software\\Classes\\.daxp") == "OstrelDax.Project"
+    assert reg_value(wine, "HKLM\\Software\\Classes\\OstrelDax.Unit\\shell\\open\\command") == \
+        f'"{dir_}\\Bin\\Dax.exe" "%1"'
+    assert (dir_ + "\\Bin").lower() in reg_value(wine, ENVIRONMENT_KEY, "Path").lower().split(";")
+    assert reg_value(wine, UNINSTALL_KEY, "UninstallString") == f'"{dir_}\\unins000.exe"'
+    assert reg_value(wine, UNINSTALL_KEY, "DisplayName").startswith("Ostrel Dax")
+
+    lines = log.read_bytes().decode("utf-8").splitlines()
+    assert any(l.endswith(f" --- instalando Ostrel Dax 1.0.0 em {dir_}") for l in lines), lines
+    assert lines[-1].endswith(" --- instalação concluída"), lines
+
+    # Again: every file is in place, so nothing is downloaded.
+    server.clear()
+    assert run_installer(wine, installer(), *args) == 0
+    assert file_paths(server) == []
+
+    # The uninstaller removes everything, itself last.
+    assert uninstall(wine, app) == 0
+    assert shortcuts(wine) == []
+    for key in ("HKLM\\Software\\Ostrel\\Dax", "HKLM\\Software\\Ostrel",
+                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe",
+                "HKLM\\Software\\Classes\\.dax", "HKLM\\Software\\Classes\\OstrelDax.Unit", UNINSTALL_KEY):
+        assert not reg_key_exists(wine, key), key
+    assert (dir_ + "\\Bin").lower() not in (reg_value(wine, ENVIRONMENT_KEY, "Path") or "").lower().split(";")
+
+
+def test_per_user_install_goes_to_the_users_folders_and_hkcu(wine, server, tmp_path):
+    publish_sample(server, tmp_path)
+    args = ["/VERYSILENT", "/CURRENTUSER", "/URL=" + server.url("/($name)"), "/TASKS=desktopicon"]
+    assert run_installer(wine, installer(), *args) == 0
+    install_dir = reg_value(wine, "HKCU\\Software\\Ostrel\\Dax", "InstallDir")
+    assert install_dir is not None and install_dir.lower().endswith("\\appdata\\local\\programs\\ostrel"), install_dir
+    app = host_path(wine, install_dir)
+    assert (app / "Bin" / "Dax.exe").is_file()
+    assert not reg_key_exists(wine, "HKLM\\Software\\Ostrel\\Dax")
+    assert reg_key_exists(wine, "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + APP_ID)
+    assert reg_value(wine, "HKCU\\Software\\Classes\\.dax") is None  # association not chosen
+    assert shortcuts(wine) == ["user desktop: Ostrel Dax.lnk", "user group: Desinstalar Ostrel Dax.lnk",
+                               "user group: Ostrel Dax.lnk"]
+
+    assert uninstall(wine, app) == 0
+    assert not reg_key_exists(wine, "HKCU\\Software\\Ostrel\\Dax")
+    assert shortcuts(wine) == []
+
+
+def test_a_failed_download_rolls_back_and_ends_with_8(wine, server, tmp_path, app):
+    publish_sample(server, tmp_path)
+    server.always("/Fonts/DaxMono.ttf", "404")
+    args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name]
+    assert run_installer(wine, installer(), *args) == 8
+    assert not (app / "Bin" / "Dax.exe").exists()
+    assert not (app / "unins000.dat").exists()
+    assert not reg_key_exists(wine, UNINSTALL_KEY)
+
+
+def test_a_file_in_use_is_replaced_at_restart_and_the_run_ends_with_9(wine, server, tmp_path, app):
+    publish_sample(server, tmp_path, "1")
+    args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name]
+    assert run_installer(wine, installer(), *args) == 0
+    held = app / "Bin" / "Dax.exe"
+    holder = subprocess.Popen([WINE, str(tool("ks_hold_file")), win_path(held)], env=wine.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        assert wait_until(lambda: Path(str(held) + ".held").exists())
+        publish_sample(server, tmp_path, "2")
+        assert run_installer(wine, installer(), *args) == 9
+    finally:
+        Path(str(held) + ".release").touch()
+        holder.wait(timeout=60)
+    Path(str(held) + ".held").unlink()
+    Path(str(held) + ".release").unlink()
+    # The restart: the new file waits beside the old one until then.
+    Path(str(held) + ".ksetup.tmp").replace(held)
+    assert held.read_bytes() == sample_tree(tmp_path / "expected", "2")["Bin/Dax.exe"]
+    assert uninstall(wine, app) == 0
+
+
+def test_a_newer_installer_takes_over(wine, server, tmp_path, app):
+    newer = tool("ks_fake_update").read_bytes()
+    publish_sample(server, tmp_path, extra={"Update/OstrelDaxSetup.exe": newer})
+    url = "/URL=" + server.url("/($name)")
+
+    def report():
+        found = [p / "updated-args.txt" for p in host_path(wine, "C:\\users").glob(
+            "*/AppData/Local/Ostrel/SetupCache/Update") if (p / "updated-args.txt").exists()]
+        return found[0] if found else None
+
+    # A silent run waits for the new copy and ends with its code.
+    assert run_installer(wine, installer(), "/SILENT", url, "/DIR=C:\\x y") == 42
+    text = report().read_text("utf-8")
+    assert text.endswith(f' /SILENT {url} "/DIR=C:\\x y" /KSETUPUPDATED'), text
+    report().unlink()
+    # An interactive run starts it and ends with 0 at once.
+    assert run_installer(wine, installer(), url, "/DIR=C:\\ks-e2e\\" + tmp_path.name) == 0
+    assert wait_until(lambda: report() is not None)
+    report().unlink()
+    # "/NOUPDATE" and "/KSETUPUPDATED" skip the check and install.
+    for skip in ("/NOUPDATE", "/KSETUPUPDATED"):
+        assert run_installer(wine, installer(), "/VERYSILENT", skip, url, "/DIR=C:\\ks-e2e\\" + tmp_path.name) == 0
+        assert report() is None
+    assert (app / "Bin" / "Dax.exe").is_file()
+    assert uninstall(wine, app) == 0
+
+
+def test_the_mode_follows_the_journal_file_and_the_phase_two_switch(wine, server, tmp_path):
+    publish_sample(server, tmp_path)
+    folder = tmp_path / "copy"
+    folder.mkdir()
+    exe = folder / "OstrelDaxSetup.exe"
+    shutil.copy(installer(), exe)
+    failing = ["/VERYSILENT", "/NOUPDATE", "/URL=https://localhost:1/($name)", "/DIR=" + win_path(tmp_path / "nada")]
+
+    # A folder named unins000.dat is no journal: install mode (which fails here).
+    (folder / "unins000.dat").mkdir()
+    assert run_installer(wine, exe, *failing) == 8
+    # An empty "/KSETUPPHASE2=" does not select the uninstaller either.
+    assert run_installer(wine, exe, "/KSETUPPHASE2=", *failing) == 8
+    (folder / "unins000.dat").rmdir()
+
+    # With a value it does, wherever the program runs: phase 2 of an empty
+    # per-user journal succeeds and its clean-up removes both sides.
+    installed = tmp_path / "installed"
+    installed.mkdir()
+    (installed / "unins000.exe").write_bytes(b"MZ")
+    (installed / "unins000.dat").write_bytes(b"KSETUP-JOURNAL 1\r\nM|Admin|0\r\n")
+    assert run_installer(wine, exe, "/KSETUPPHASE2=" + win_path(installed / "unins000.exe"), "/VERYSILENT") == 0
+    assert wait_until(lambda: not installed.exists() and not exe.exists())
+
+    # A journal file beside the program makes a run without switches an
+    # uninstall: phase 1 hands over to a temporary copy.
+    folder.mkdir(exist_ok=True)
+    shutil.copy(installer(), folder / "unins000.exe")
+    (folder / "unins000.dat").write_bytes(b"KSETUP-JOURNAL 1\r\nM|Admin|0\r\n")
+    assert run_installer(wine, folder / "unins000.exe", "/VERYSILENT") == 0
+    assert wait_until(lambda: not folder.exists() and not temporary_copies(wine))
