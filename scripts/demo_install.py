@@ -74,9 +74,18 @@ def main():
             if "Ostrel" in path.name or "Ostrel" in path.parent.name:
                 print(f"  {path.relative_to(drive_c)}")
         heading("Registry (64-bit view)")
+        # "reg query" prints in code page 437, which has no "ã"; an export
+        # is UTF-16 and shows the values as they were written.
+        exported = drive_c / "ksetup-demo.reg"
         for key in APP_KEYS:
-            out = subprocess.run([WINE, "reg", "query", key, "/reg:64"], env=wine.env, capture_output=True)
-            print(out.stdout.decode("cp437", "replace").replace("\r\n", "\n").rstrip() or f"  {key}: missing")
+            done = subprocess.run([WINE, "reg", "export", key, "C:\\ksetup-demo.reg", "/reg:64", "/y"],
+                                  env=wine.env, capture_output=True)
+            if done.returncode != 0 or not exported.exists():
+                print(f"  {key}: missing")
+                continue
+            text = exported.read_bytes().decode("utf-16")
+            print("\n".join(text.replace("\r\n", "\n").strip().splitlines()[1:]))
+            exported.unlink()
         heading(f"Log {log}")
         print(log.read_text("utf-8") if log.exists() else "(no log)")
     finally:
