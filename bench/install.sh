@@ -14,6 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KS_BUILD:-$root/build}
 work=$(realpath -m "${1:-$build/bench/install}")
 
+bash "$root/scripts/bootstrap.sh" nginx curl
 [ -f "$build/build.ninja" ] || bash "$root/scripts/build.sh" >/dev/null
 cmake --build "$build" --target ks_install_probe ks_trust_ca -- -j4 >/dev/null
 tools=$build/tests/e2e/tools

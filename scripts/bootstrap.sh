@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test the installer.
 # Idempotent: when every package is present it does nothing at all.
+# Extra package names given as arguments are installed too (the benchmarks'
+# tools, which the build and the tests do not need).
 set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev lzma-dev
   wine64 xvfb xauth x11-apps imagemagick python3-pytest openssl
   cmake ninja-build googletest unicode-data rapidjson-dev
-  nginx curl
   clang-16 libclang-rt-16-dev llvm-16 zlib1g-dev libssl-dev
+  "$@"
 )
 
 missing=()
