@@ -46,18 +46,6 @@ bool NamesAWholeRoot(const TRegistryRecord& fields) {
 
 } // namespace
 
-std::u16string JournalField(const std::u16string& line, int n, int count) {
-    size_t start = 0;
-    for (int i = 0; i < n; ++i) {
-        const size_t bar = line.find(u'|', start);
-        if (bar == std::u16string::npos) return {};
-        start = bar + 1;
-    }
-    if (n >= count - 1) return line.substr(start);
-    const size_t end = line.find(u'|', start);
-    return line.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
-}
-
 bool TJournal::Undo(TSetupObserver& observer, bool runPrograms,
                     const std::function<void(const std::u16string&)>& log) {
     const auto note = [&log](const std::u16string& text) {

@@ -1,12 +1,6 @@
 #include "KS.Journal.h"
 
-#include <windows.h>
-
-#include "KS.Sys.Errors.h"
-#include "KS.Sys.Files.h"
-#include "KS.Sys.Registry.h"
 #include "KS.Sys.Text.h"
-#include "System.Remainder.Os.h"
 
 namespace KS {
 
@@ -17,38 +11,6 @@ constexpr char16_t MetaTag[] = u"M|";
 
 std::u16string RegPrefix(const char16_t* tag, uint32_t root, bool view32, const std::u16string& key) {
     return tag + System::Int64ToStr(root) + u"|" + RegViewText(view32) + u"|" + key;
-}
-
-// The registry's own answer about a value: ERROR_FILE_NOT_FOUND when it (or
-// its key) is missing, ERROR_SUCCESS when it is there, whatever its type.
-uint32_t RegValueStatus(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name) {
-    static System::TLazyProc<decltype(&::RegOpenKeyExW)> regOpenKeyEx(u"advapi32.dll", "RegOpenKeyExW");
-    static System::TLazyProc<decltype(&::RegQueryValueExW)> regQueryValueEx(u"advapi32.dll", "RegQueryValueExW");
-    static System::TLazyProc<decltype(&::RegCloseKey)> regCloseKey(u"advapi32.dll", "RegCloseKey");
-    // The registry services take a root outside 0..3 as HKEY_LOCAL_MACHINE.
-    const HKEY rootKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000000u + (root <= 3 ? root : 2)));
-    const REGSAM access = KEY_QUERY_VALUE | (view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
-    HKEY opened = nullptr;
-    LSTATUS status = regOpenKeyEx()(rootKey, System::WStr(key), 0, access, &opened);
-    if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
-    status = regQueryValueEx()(opened, System::WStr(name), nullptr, nullptr, nullptr, nullptr);
-    regCloseKey()(opened);
-    return static_cast<uint32_t>(status);
-}
-
-// Why a list value could not be read matters: only its absence (or its key's)
-// makes an empty list. A value of another type, or one that changed while it
-// was read, must not be replaced by the item alone: that would wipe the list.
-bool ReadListValue(uint32_t root, bool view32, const std::u16string& key,
-                   const std::u16string& name, std::u16string& list) {
-    if (ReadRegString(static_cast<int32_t>(root), key, name, view32, list)) return true;
-    const uint32_t status = RegValueStatus(root, view32, key, name);
-    if (status == ERROR_FILE_NOT_FOUND) {
-        list.clear();
-        return true;
-    }
-    SetLastOsError(status == ERROR_SUCCESS ? ERROR_DATATYPE_MISMATCH : status);
-    return false;
 }
 
 bool IsListElementOf(const std::u16string& element, const std::u16string& item) {
@@ -113,21 +75,9 @@ void TJournal::AddRun(const std::u16string& program, const std::u16string& param
     Add(u"R|" + program + u"|" + parameters + u"|" + folder + u"|" + flags);
 }
 
-bool TJournal::AddRegListItem(uint32_t root, bool view32, const std::u16string& key,
-                              const std::u16string& name, const std::u16string& item) {
-    std::u16string list;
-    if (!ReadListValue(root, view32, key, name, list)) return false;
-    if (ListContainsItem(list, item)) return true;
-    std::u16string updated;
-    if (TrimText(list).empty())
-        updated = item;
-    else if (list.back() == u';')
-        updated = list + item;
-    else
-        updated = list + u";" + item;
-    if (!WriteRegString(static_cast<int32_t>(root), key, name, updated, true, view32)) return false;
+void TJournal::AddListItemRecord(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name,
+                                 const std::u16string& item) {
     Add(RegPrefix(u"PA|", root, view32, key) + u"|" + name + u"|" + item);
-    return true;
 }
 
 void TJournal::SetMeta(const std::u16string& name, const std::u16string& value) {
@@ -159,35 +109,31 @@ void TJournal::MergeRecords(const TJournal& other) {
         if (!HasPrefix(record, MetaTag)) Add(record, true);
 }
 
-bool TJournal::SaveToFile(const std::u16string& path) const {
+std::u16string TJournal::ToText() const {
     std::u16string text = std::u16string(JournalHeaderLine) + u"\r\n";
     for (const std::u16string& record : records_) text += record + u"\r\n";
-    const System::TBytes bytes = StringToUtf8Bytes(text);
-    const std::u16string temporary = path + u".ksetup.tmp";
-    if (!WriteFileBytes(temporary, bytes.data(), static_cast<int64_t>(bytes.size()))) {
-        const uint32_t reason = LastOsError();
-        DeleteFileW(System::WStr(temporary));
-        SetLastOsError(reason);
-        return false;
-    }
-    if (!MoveFileExW(System::WStr(temporary), System::WStr(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const uint32_t reason = GetLastError();
-        DeleteFileW(System::WStr(temporary));
-        SetLastOsError(reason);
-        return false;
-    }
-    return true;
+    return text;
 }
 
-bool TJournal::LoadFromFile(const std::u16string& path) {
+bool TJournal::ParseText(std::u16string_view text) {
     Clear();
-    std::u16string text;
-    if (!ReadTextFile(path, text)) return false;
     const std::vector<std::u16string> lines = SplitLines(text);
     if (lines.empty() || !HasPrefix(lines[0], JournalHeaderPrefix)) return false;
     for (size_t i = 1; i < lines.size(); ++i)
         if (!lines[i].empty()) Append(lines[i]);
     return true;
+}
+
+std::u16string JournalField(const std::u16string& line, int n, int count) {
+    size_t start = 0;
+    for (int i = 0; i < n; ++i) {
+        const size_t bar = line.find(u'|', start);
+        if (bar == std::u16string::npos) return {};
+        start = bar + 1;
+    }
+    if (n >= count - 1) return line.substr(start);
+    const size_t end = line.find(u'|', start);
+    return line.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
 }
 
 std::u16string RegViewText(bool view32) {

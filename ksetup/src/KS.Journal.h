@@ -15,11 +15,16 @@
 //   R|program|parameters|folder|flags   an uninstall-time program
 // root is the registry root index (0 HKCR, 1 HKCU, 2 HKLM, 3 HKU), view "32"
 // or "64".
+//
+// The records, their text and the list helpers need no Windows interface
+// (KS.Journal.cpp); the file, the registry list values and the replay do
+// (KS.Journal.Files.cpp, KS.Journal.Registry.cpp, KS.Journal.Undo.cpp).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -93,15 +98,26 @@ public:
     bool Undo(TSetupObserver& observer, bool runPrograms,
               const std::function<void(const std::u16string&)>& log = {});
 
-    // Writes the whole journal beside the path and then moves it over the
+    // The journal file's text: the header line, then every record, each line
+    // ended by CR LF.
+    std::u16string ToText() const;
+    // Empties the journal, then takes the records of a journal text: lines
+    // end at CR, LF or CR LF, empty lines are skipped, and of the first line
+    // only its "KSETUP-JOURNAL" prefix is checked. False: no header.
+    bool ParseText(std::u16string_view text);
+
+    // Writes ToText in UTF-8 beside the path and then moves it over the
     // path, so an old journal survives a failed save. False: LastOsError.
     bool SaveToFile(const std::u16string& path) const;
-    // Empties the journal, then reads a journal file (any byte-order mark,
-    // any line end, empty lines skipped). False: not readable or no header.
+    // Empties the journal, then reads a journal file (any byte-order mark)
+    // through ParseText. False: not readable or no header.
     bool LoadFromFile(const std::u16string& path);
 
 private:
     void Add(std::u16string record, bool existed = false);
+    // The record of an item that AddRegListItem put in a list value.
+    void AddListItemRecord(uint32_t root, bool view32, const std::u16string& key, const std::u16string& name,
+                           const std::u16string& item);
     void Append(std::u16string record);
 
     std::vector<std::u16string> records_;

@@ -44,26 +44,6 @@ std::u16string ChildReport(const std::u16string& path) {
 
 } // namespace
 
-TEST(JournalField, FieldsByNumberWithTheLastRunningToTheEnd) {
-    const struct {
-        const char16_t* Line;
-        int N, Count;
-        const char16_t* Field;
-    } cases[] = {
-        {u"RV|2|32|Software\\Dax|Versão", 1, 5, u"2"},
-        {u"RV|2|32|Software\\Dax|Versão", 3, 5, u"Software\\Dax"},
-        {u"RV|2|32|Software\\Dax|Versão", 4, 5, u"Versão"},
-        {u"X|files|C:\\a|b", 1, 3, u"files"},
-        {u"X|files|C:\\a|b", 2, 3, u"C:\\a|b"},
-        {u"R|C:\\p.exe|a|C:\\w|runhidden|x", 4, 5, u"runhidden|x"},
-        {u"R|C:\\p.exe|a||", 3, 5, u""},
-        {u"R|C:\\p.exe", 2, 5, u""},
-        {u"PA|1|64|Env|Path|C:\\bin", 5, 6, u"C:\\bin"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Narrow(JournalField(c.Line, c.N, c.Count)), Narrow(c.Field)) << Narrow(c.Line) << " " << c.N;
-}
-
 TEST(JournalUndo, PassesInTheirOrder) {
     TTestFolder folder;
     TTestKey key;

@@ -1,52 +1,29 @@
+// The journal's records, their text and the list helpers: no Windows
+// interface, so these run in the host build as well.
 #include <gtest/gtest.h>
-#include <windows.h>
+
+#include <string>
+#include <vector>
 
 #include "KS.Journal.h"
-#include "KS.Sys.Errors.h"
-#include "KS.Sys.Files.h"
-#include "KS.Sys.Registry.h"
-#include "KS.Test.Sandbox.h"
-#include "TestSupport.h"
-#include "System.Remainder.Os.h"
+#include "KS.Sys.Text.h"
+#include "KS.Test.Text.h"
 
 using namespace KS;
-using namespace KS::TestSupport;
+using KS::Test::U8;
 using System::MakeRef;
 
 namespace {
 
 const std::string Header = "KSETUP-JOURNAL 1\r\n";
 
-// The value's type and text as the registry holds them.
-struct TRawValue {
-    DWORD Type = REG_NONE;
-    std::u16string Text;
-};
-
-TRawValue ReadRaw(HKEY root, const std::u16string& key, const std::u16string& name) {
-    TRawValue value;
-    wchar_t buffer[512] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    if (RegGetValueW(root, System::WStr(key), System::WStr(name), RRF_RT_ANY | RRF_NOEXPAND, &value.Type, buffer,
-                     &size) == ERROR_SUCCESS &&
-        (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ))
-        value.Text = System::FromWStr(buffer);
-    return value;
-}
-
-std::string Utf16LeWithMark(const std::u16string& text) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
+std::u16string FromUtf8(const std::string& bytes) {
+    return DecodeUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), ptrdiff_t(bytes.size()));
 }
 
 } // namespace
 
-TEST(Journal, SavesEveryRecordKindInItsExactBytes) {
-    TTestFolder folder;
+TEST(Journal, TextHoldsEveryRecordKindInItsExactBytes) {
     auto journal = MakeRef<TJournal>();
     journal->AddFile(u"C:\\Programas\\Ação\\a.txt");
     journal->AddDir(u"C:\\Programas\\Ação");
@@ -57,8 +34,7 @@ TEST(Journal, SavesEveryRecordKindInItsExactBytes) {
     journal->AddDelete(u"filesandordirs", u"C:\\App\\cache\\*");
     journal->AddRun(u"C:\\App\\limpa.exe", u"/q", u"C:\\App", u"runhidden waituntilterminated");
     journal->SetMeta(u"AppName", u"Ostrel Dax");
-    ASSERT_TRUE(journal->SaveToFile(folder / u"unins000.dat"));
-    EXPECT_EQ(ReadBytes(folder / u"unins000.dat"),
+    EXPECT_EQ(U8(journal->ToText()),
               Header +
                   "F|C:\\Programas\\A\xC3\xA7\xC3\xA3o\\a.txt\r\n"
                   "D|C:\\Programas\\A\xC3\xA7\xC3\xA3o\r\n"
@@ -69,15 +45,6 @@ TEST(Journal, SavesEveryRecordKindInItsExactBytes) {
                   "X|filesandordirs|C:\\App\\cache\\*\r\n"
                   "R|C:\\App\\limpa.exe|/q|C:\\App|runhidden waituntilterminated\r\n"
                   "M|AppName|Ostrel Dax\r\n");
-    EXPECT_FALSE(FileExists(folder / u"unins000.dat.ksetup.tmp"));
-}
-
-TEST(Journal, ListItemRecordBytes) {
-    TTestKey key;
-    auto journal = MakeRef<TJournal>();
-    ASSERT_TRUE(journal->AddRegListItem(1, false, key.Path(), u"Path", u"C:\\Dax\\Bin"));
-    ASSERT_EQ(journal->Records().size(), 1u);
-    EXPECT_EQ(journal->Records()[0], u"PA|1|64|" + key.Path() + u"|Path|C:\\Dax\\Bin");
 }
 
 TEST(Journal, WritersKeepOneRecordComparedWithAsciiCaseFolded) {
@@ -123,99 +90,74 @@ TEST(Journal, MergeTakesNewRecordsButNoMetadata) {
                                                             u"F|C:\\App\\velho.dll", u"D|C:\\App"}));
 }
 
-TEST(Journal, EmptyJournalIsTheHeaderAndLoadsBackEmpty) {
-    TTestFolder folder;
+TEST(Journal, EmptyJournalIsTheHeaderAndParsesBackEmpty) {
     auto journal = MakeRef<TJournal>();
-    ASSERT_TRUE(journal->SaveToFile(folder / u"j.dat"));
-    EXPECT_EQ(ReadBytes(folder / u"j.dat"), Header);
-    auto loaded = MakeRef<TJournal>();
-    loaded->AddFile(u"x");
-    loaded->RebootNeeded = true;
-    EXPECT_TRUE(loaded->LoadFromFile(folder / u"j.dat"));
-    EXPECT_TRUE(loaded->Records().empty());
-    EXPECT_FALSE(loaded->RebootNeeded);
+    EXPECT_EQ(U8(journal->ToText()), Header);
+    auto parsed = MakeRef<TJournal>();
+    parsed->AddFile(u"x");
+    parsed->RebootNeeded = true;
+    EXPECT_TRUE(parsed->ParseText(journal->ToText()));
+    EXPECT_TRUE(parsed->Records().empty());
+    EXPECT_FALSE(parsed->RebootNeeded);
 }
 
-TEST(Journal, LoadsLeniently) {
+TEST(Journal, ParsesTextLeniently) {
     struct Case {
         const char* Name;
         std::string Bytes;
         bool Loads;
         std::vector<std::u16string> Records;
     };
-    const std::string utf16 = Utf16LeWithMark(u"KSETUP-JOURNAL 1\nD|ç");
     const Case cases[] = {
         {"lf line ends", "KSETUP-JOURNAL 1\nF|a\nD|b\n", true, {u"F|a", u"D|b"}},
         {"cr line ends", "KSETUP-JOURNAL 1\rF|a\rD|b", true, {u"F|a", u"D|b"}},
         {"empty lines skipped", "KSETUP-JOURNAL 1\r\n\r\nF|a\r\n\n\nD|b\r\n", true, {u"F|a", u"D|b"}},
-        {"utf-8 mark", "\xEF\xBB\xBFKSETUP-JOURNAL 1\r\nF|\xC3\xA7\r\n", true, {u"F|ç"}},
-        {"utf-16 mark", utf16, true, {u"D|ç"}},
+        {"utf-8", "KSETUP-JOURNAL 1\r\nF|\xC3\xA7\r\n", true, {u"F|ç"}},
         {"other version", "KSETUP-JOURNAL 7\r\nF|a\r\n", true, {u"F|a"}},
         {"records kept untrimmed and twice", "KSETUP-JOURNAL 1\r\n F|a \r\nF|a\r\nF|a\r\n", true,
          {u" F|a ", u"F|a", u"F|a"}},
-        {"empty file", "", false, {}},
+        {"empty text", "", false, {}},
         {"no header", "F|a\r\nKSETUP-JOURNAL 1\r\n", false, {}},
         {"header in other case", "ksetup-journal 1\r\n", false, {}},
     };
-    TTestFolder folder;
     for (const Case& c : cases) {
-        ASSERT_TRUE(WriteBytes(folder / u"j.dat", c.Bytes));
         auto journal = MakeRef<TJournal>();
         journal->AddFile(u"left over");
-        EXPECT_EQ(journal->LoadFromFile(folder / u"j.dat"), c.Loads) << c.Name;
+        EXPECT_EQ(journal->ParseText(FromUtf8(c.Bytes)), c.Loads) << c.Name;
         EXPECT_EQ(journal->Records(), c.Records) << c.Name;
     }
-    auto journal = MakeRef<TJournal>();
-    EXPECT_FALSE(journal->LoadFromFile(folder / u"missing.dat"));
-    EXPECT_EQ(LastOsError(), uint32_t{ERROR_FILE_NOT_FOUND});
 }
 
-TEST(Journal, LoadedRecordsCountForContains) {
-    TTestFolder folder;
-    ASSERT_TRUE(WriteBytes(folder / u"j.dat", "KSETUP-JOURNAL 1\r\nF|C:\\a\r\n"));
+TEST(Journal, ParsedRecordsCountForContains) {
     auto journal = MakeRef<TJournal>();
-    ASSERT_TRUE(journal->LoadFromFile(folder / u"j.dat"));
+    ASSERT_TRUE(journal->ParseText(u"KSETUP-JOURNAL 1\r\nF|C:\\a\r\n"));
     journal->AddFile(u"c:\\A");
     EXPECT_EQ(journal->Records().size(), 1u);
-}
-
-TEST(Journal, FailedSaveKeepsTheOldJournalWhole) {
-    TTestFolder folder;
-    const std::u16string path = folder / u"unins000.dat";
-    auto old = MakeRef<TJournal>();
-    old->AddFile(u"C:\\App\\a");
-    ASSERT_TRUE(old->SaveToFile(path));
-    const std::string before = ReadBytes(path);
-
-    // The temporary file beside the journal cannot be made.
-    ASSERT_TRUE(CreateDirectoryW(System::WStr(path + u".ksetup.tmp"), nullptr));
-    auto newer = MakeRef<TJournal>();
-    newer->AddFile(u"C:\\App\\b");
-    SetLastOsError(0);
-    EXPECT_FALSE(newer->SaveToFile(path));
-    EXPECT_NE(LastOsError(), 0u);
-    EXPECT_EQ(ReadBytes(path), before);
-    RemoveDirectoryW(System::WStr(path + u".ksetup.tmp"));
-
-    // A journal that cannot be replaced (held open by someone who does not
-    // share its deletion) stays as it was, and no temporary file is left.
-    const HANDLE held = CreateFileW(System::WStr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    SetLastOsError(0);
-    EXPECT_FALSE(newer->SaveToFile(path));
-    EXPECT_NE(LastOsError(), 0u);
-    CloseHandle(held);
-    EXPECT_EQ(ReadBytes(path), before);
-    EXPECT_FALSE(FileExists(path + u".ksetup.tmp"));
-
-    EXPECT_FALSE(newer->SaveToFile(folder / u"no such folder\\unins000.dat"));
-    EXPECT_EQ(LastOsError(), uint32_t{ERROR_PATH_NOT_FOUND});
 }
 
 TEST(Journal, RegViewText) {
     EXPECT_EQ(RegViewText(true), u"32");
     EXPECT_EQ(RegViewText(false), u"64");
+}
+
+TEST(JournalField, FieldsByNumberWithTheLastRunningToTheEnd) {
+    const struct {
+        const char16_t* Line;
+        int N, Count;
+        const char16_t* Field;
+    } cases[] = {
+        {u"RV|2|32|Software\\Dax|Versão", 1, 5, u"2"},
+        {u"RV|2|32|Software\\Dax|Versão", 3, 5, u"Software\\Dax"},
+        {u"RV|2|32|Software\\Dax|Versão", 4, 5, u"Versão"},
+        {u"X|files|C:\\a|b", 1, 3, u"files"},
+        {u"X|files|C:\\a|b", 2, 3, u"C:\\a|b"},
+        {u"R|C:\\p.exe|a|C:\\w|runhidden|x", 4, 5, u"runhidden|x"},
+        {u"R|C:\\p.exe|a||", 3, 5, u""},
+        {u"R|C:\\p.exe", 2, 5, u""},
+        {u"PA|1|64|Env|Path|C:\\bin", 5, 6, u"C:\\bin"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(U8(JournalField(c.Line, c.N, c.Count)), U8(c.Field)) << U8(c.Line) << " " << c.N;
 }
 
 TEST(JournalList, ContainsItemIgnoringBlanksTrailingBackslashesAndAsciiCase) {
@@ -235,7 +177,7 @@ TEST(JournalList, ContainsItemIgnoringBlanksTrailingBackslashesAndAsciiCase) {
         {u"C:\\;D:\\", u"C:\\", true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ListContainsItem(c.List, c.Item), c.Contains) << KsTest::Narrow(c.List);
+        EXPECT_EQ(ListContainsItem(c.List, c.Item), c.Contains) << U8(c.List);
 }
 
 TEST(JournalList, RemoveItemDropsMatchesAndEmptyElements) {
@@ -252,60 +194,4 @@ TEST(JournalList, RemoveItemDropsMatchesAndEmptyElements) {
         {u"", u"C:\\Dax", u""},
     };
     for (const Case& c : cases) EXPECT_EQ(ListRemoveItem(c.List, c.Item), c.Result);
-}
-
-TEST(JournalList, AddItemToRealRegistryValues) {
-    struct Case {
-        const char* Name;
-        const char16_t* Before;  // null: no value
-        const char16_t* After;
-    };
-    const Case cases[] = {
-        {"no value", nullptr, u"C:\\Dax\\Bin"},
-        {"empty value", u"", u"C:\\Dax\\Bin"},
-        {"blank value", u"   ", u"C:\\Dax\\Bin"},
-        {"plain list", u"C:\\A;C:\\B", u"C:\\A;C:\\B;C:\\Dax\\Bin"},
-        {"list ending in a separator", u"C:\\A;", u"C:\\A;C:\\Dax\\Bin"},
-        {"list ending in a blank", u"C:\\A; ", u"C:\\A; ;C:\\Dax\\Bin"},
-    };
-    TTestKey key;
-    for (const Case& c : cases) {
-        DeleteRegValue(1, key.Path(), u"Path", false);
-        if (c.Before) {
-            ASSERT_TRUE(WriteRegString(1, key.Path(), u"Path", c.Before, false, false));
-        }
-        auto journal = MakeRef<TJournal>();
-        EXPECT_TRUE(journal->AddRegListItem(1, false, key.Path(), u"Path", u"C:\\Dax\\Bin")) << c.Name;
-        const TRawValue value = ReadRaw(HKEY_CURRENT_USER, key.Path(), u"Path");
-        EXPECT_EQ(value.Type, DWORD{REG_EXPAND_SZ}) << c.Name;
-        EXPECT_EQ(value.Text, c.After) << c.Name;
-        EXPECT_EQ(journal->Records(),
-                  (std::vector<std::u16string>{u"PA|1|64|" + key.Path() + u"|Path|C:\\Dax\\Bin"}))
-            << c.Name;
-    }
-}
-
-TEST(JournalList, ItemAlreadyListedIsNeitherWrittenNorRecorded) {
-    TTestKey key;
-    ASSERT_TRUE(WriteRegString(1, key.Path(), u"Path", u"C:\\A;c:\\dax\\bin\\;C:\\B", false, true));
-    auto journal = MakeRef<TJournal>();
-    EXPECT_TRUE(journal->AddRegListItem(1, true, key.Path(), u"Path", u"C:\\Dax\\Bin"));
-    const TRawValue value = ReadRaw(HKEY_CURRENT_USER, key.Path(), u"Path");
-    EXPECT_EQ(value.Type, DWORD{REG_SZ});  // not rewritten
-    EXPECT_EQ(value.Text, u"C:\\A;c:\\dax\\bin\\;C:\\B");
-    EXPECT_TRUE(journal->Records().empty());
-}
-
-TEST(JournalList, UnreadableValueIsNeverReplacedByTheItemAlone) {
-    TTestKey key;
-    ASSERT_TRUE(WriteRegDword(1, key.Path(), u"Path", 7, false));
-    auto journal = MakeRef<TJournal>();
-    EXPECT_FALSE(journal->AddRegListItem(1, false, key.Path(), u"Path", u"C:\\Dax\\Bin"));
-    EXPECT_EQ(LastOsError(), uint32_t{ERROR_DATATYPE_MISMATCH});
-    DWORD type = 0, data = 0, size = sizeof(data);
-    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, System::WStr(key.Path()), L"Path", RRF_RT_ANY, &type, &data, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(type, DWORD{REG_DWORD});
-    EXPECT_EQ(data, 7u);
-    EXPECT_TRUE(journal->Records().empty());
 }
