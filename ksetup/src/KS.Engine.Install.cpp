@@ -2,10 +2,13 @@
 // the journal when a step after the folders fails or the user cancels.
 #include "KS.Engine.h"
 
+#include <windows.h>
+
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Shell.h"
 #include "KS.Sys.Text.h"
+#include "System.Remainder.Os.h"
 
 namespace KS {
 
@@ -35,15 +38,25 @@ struct TFolderBefore {
     bool HadJournal = false;
 };
 
+// A deletion's path names something already there: the path itself, or for
+// a wildcard the folder it lists.
+bool DeletionReachesExisting(const std::u16string& path) {
+    const bool wildcard = path.find_first_of(u"*?") != std::u16string::npos;
+    return GetFileAttributesW(System::WStr(wildcard ? DirOfPath(path) : path)) != INVALID_FILE_ATTRIBUTES;
+}
+
 // [UninstallDelete] and [UninstallRun] act at uninstall time: they are only
-// recorded now. Over a folder that was already there, a rollback must not
-// carry the deletions out: they would reach what the folder held before.
+// recorded now. A rollback must not carry out a deletion that would reach
+// what was there before: anything in a folder that already existed, or a
+// path outside the installation folder that names something existing.
 void RecordUninstallWork(TSetupEngine& engine, bool folderExisted) {
     const TSetupContext& context = *engine.Context;
-    for (const System::TRef<TParams>& entry : engine.Script->EnsureSection(u"UninstallDelete")->Entries)
-        if (engine.TaskFilter(*entry))
-            engine.Journal->AddDelete(AsciiLowerCase(entry->GetValue(u"Type", u"files")),
-                                      context.ExpandConstants(entry->GetValue(u"Name", u"")), folderExisted);
+    for (const System::TRef<TParams>& entry : engine.Script->EnsureSection(u"UninstallDelete")->Entries) {
+        if (!engine.TaskFilter(*entry)) continue;
+        const std::u16string path = context.ExpandConstants(entry->GetValue(u"Name", u""));
+        engine.Journal->AddDelete(AsciiLowerCase(entry->GetValue(u"Type", u"files")), path,
+                                  folderExisted || DeletionReachesExisting(path));
+    }
     for (const System::TRef<TParams>& entry : engine.Script->EnsureSection(u"UninstallRun")->Entries)
         if (engine.TaskFilter(*entry))
             engine.Journal->AddRun(context.ExpandConstants(entry->GetValue(u"Filename", u"")),

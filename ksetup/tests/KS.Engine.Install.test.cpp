@@ -353,3 +353,18 @@ TEST_F(Install, RollbackKeepsTheRestartThatADeferredDeletionNeeds) {
     EXPECT_EQ(Narrow(setup.LastError), "falha simulada do provedor");
     EXPECT_TRUE(setup.RebootNeeded);
 }
+
+TEST_F(Install, RollbackLeavesWhatUninstallDeleteNamesOutsideTheNewFolder) {
+    // The user's settings from an earlier use of the product, outside the
+    // installation folder that this run makes anew.
+    ASSERT_TRUE(CreateDirPath(folder / u"config"));
+    ASSERT_TRUE(WriteBytes(folder / u"config\\dax.ini", "do usuario"));
+    ASSERT_TRUE(WriteBytes(folder / u"notas.txt", "do usuario"));
+    provider->FailAtFile = 1;
+    TSetupEngine& setup = Engine(u"[UninstallDelete]\nType: filesandordirs; Name: \"" + folder.Path() +
+                                 u"\\config\"\nType: files; Name: \"" + folder.Path() + u"\\*.txt\"\n");
+    EXPECT_FALSE(setup.Install(observer));
+    ExpectNothingInstalled();
+    EXPECT_EQ(ReadBytes(folder / u"config\\dax.ini"), "do usuario");
+    EXPECT_EQ(ReadBytes(folder / u"notas.txt"), "do usuario");
+}

@@ -80,6 +80,25 @@ TEST(EmbeddedScript, TheOpenCommandsQuoteTheProgramAndTheDocument) {
     EXPECT_EQ(commands, 4);
 }
 
+TEST(EmbeddedScript, APerUserInstallIsNotFailedByTheMachineRegistry) {
+    // "/CURRENTUSER" runs without administrator rights, so a value on the
+    // machine's root cannot be written then: such an entry (the PATH item,
+    // whose task is on by default) must be skipped, not fail the install.
+    auto script = EmbeddedScript();
+    auto context = System::MakeRef<TSetupContext>();
+    context->Reset();
+    context->ApplySetup(script);
+    context->AllUsers = false;
+    int machineEntries = 0;
+    for (const auto& entry : script->FindSection(u"Registry")->Entries) {
+        if (context->RegistryRoot(entry->GetValue(u"Root", u"")) != 2) continue;
+        ++machineEntries;
+        const std::u16string key = entry->GetValue(u"Subkey", u"");
+        EXPECT_TRUE(entry->HasFlag(u"noerror")) << std::string(key.begin(), key.end());
+    }
+    EXPECT_EQ(machineEntries, 1);
+}
+
 TEST(Resources, TheLogoIsA128PixelPngWithAlpha) {
     const std::string png = ResourceBytes(u"SETUPLOGO", System::kResourceTypeRcData);
     ASSERT_GT(png.size(), 33u);
