@@ -132,9 +132,12 @@ bool TOnlineProvider::FetchCatalog(const std::u16string& descriptorName, const T
     }
 
     const std::u16string documentPath = CombinePath(CacheDir, n);
-    std::u16string text;
-    if (GetFileSizeByPath(documentPath) == size && Sha256FileBase64(documentPath) == hash &&
-        ReadTextFile(documentPath, text) && ParseJson(text, document, parseError)) {
+    // The cache belongs to the user, also in an elevated run: the bytes that
+    // pass the check are the ones parsed, read once, never the file again.
+    TBytes cached;
+    if (GetFileSizeByPath(documentPath) == size && ReadFileBytes(documentPath, cached) &&
+        int64_t(cached.size()) == size && Sha256BytesBase64(cached) == hash &&
+        ParseJson(DecodeTextBytes(cached), document, parseError)) {
         keepDescriptor();
         return true;
     }
