@@ -1,6 +1,7 @@
 #include "KS.Online.h"
 
 #include "KS.Digest.h"
+#include "KS.Online.Check.h"
 #include "KS.Sys.Files.h"
 #include "System.Compress.Zlib.h"
 #include "System.Remainder.Exceptions.h"
@@ -27,7 +28,7 @@ std::u16string TextOf(const TBytes& bytes) {
 }
 
 std::u16string NotPlainName(const std::u16string& catalog, const std::u16string& name) {
-    return catalog + u" inválido: \"" + name + u"\" não é um nome de arquivo simples";
+    return catalog + u" inválido: \"" + PrintableText(name) + u"\" não é um nome de arquivo simples";
 }
 
 TRef<TCatalog> BuildCatalog(const std::u16string& descriptorName, const TJValue& entry, const TJValue& document) {
