@@ -1,6 +1,7 @@
 #include "KS.Online.h"
 
 #include "KS.Digest.h"
+#include "KS.Online.Check.h"
 #include "KS.Sys.Files.h"
 #include "System.Compress.Zlib.h"
 #include "System.Remainder.Exceptions.h"
@@ -27,7 +28,7 @@ std::u16string TextOf(const TBytes& bytes) {
 }
 
 std::u16string NotPlainName(const std::u16string& catalog, const std::u16string& name) {
-    return catalog + u" inválido: \"" + name + u"\" não é um nome de arquivo simples";
+    return catalog + u" inválido: \"" + PrintableText(name) + u"\" não é um nome de arquivo simples";
 }
 
 TRef<TCatalog> BuildCatalog(const std::u16string& descriptorName, const TJValue& entry, const TJValue& document) {
@@ -132,9 +133,12 @@ bool TOnlineProvider::FetchCatalog(const std::u16string& descriptorName, const T
     }
 
     const std::u16string documentPath = CombinePath(CacheDir, n);
-    std::u16string text;
-    if (GetFileSizeByPath(documentPath) == size && Sha256FileBase64(documentPath) == hash &&
-        ReadTextFile(documentPath, text) && ParseJson(text, document, parseError)) {
+    // The cache belongs to the user, also in an elevated run: the bytes that
+    // pass the check are the ones parsed, read once, never the file again.
+    TBytes cached;
+    if (GetFileSizeByPath(documentPath) == size && ReadFileBytes(documentPath, cached) &&
+        int64_t(cached.size()) == size && Sha256BytesBase64(cached) == hash &&
+        ParseJson(DecodeTextBytes(cached), document, parseError)) {
         keepDescriptor();
         return true;
     }

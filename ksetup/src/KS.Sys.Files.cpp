@@ -175,20 +175,24 @@ bool WriteFileBytes(const std::u16string& path, const void* data, int64_t count)
 
 bool WriteEmptyFile(const std::u16string& path) { return WriteFileBytes(path, nullptr, 0); }
 
+std::u16string DecodeTextBytes(const TBytes& bytes) {
+    const size_t n = bytes.size();
+    if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        std::u16string text((n - 2) / 2, u'\0');
+        for (size_t i = 0; i < text.size(); ++i)
+            text[i] = char16_t(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
+        return text;
+    }
+    if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+        return DecodeUtf8(bytes.data() + 3, ptrdiff_t(n - 3));
+    return DecodeUtf8(bytes.data(), ptrdiff_t(n));
+}
+
 bool ReadTextFile(const std::u16string& path, std::u16string& text) {
     text.clear();
     TBytes bytes;
     if (!ReadFileBytes(path, bytes)) return false;
-    const size_t n = bytes.size();
-    if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        text.resize((n - 2) / 2);
-        for (size_t i = 0; i < text.size(); ++i)
-            text[i] = char16_t(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
-    } else if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        text = DecodeUtf8(bytes.data() + 3, ptrdiff_t(n - 3));
-    } else {
-        text = DecodeUtf8(bytes.data(), ptrdiff_t(n));
-    }
+    text = DecodeTextBytes(bytes);
     return true;
 }
 

@@ -62,6 +62,8 @@ bool ReadFileBytes(const std::u16string& path, TBytes& bytes);
 bool WriteFileBytes(const std::u16string& path, const void* data, int64_t count);
 bool WriteEmptyFile(const std::u16string& path);
 // UTF-16LE after FF FE, UTF-8 after EF BB BF, UTF-8 otherwise.
+std::u16string DecodeTextBytes(const TBytes& bytes);
+// The file's bytes through DecodeTextBytes.
 bool ReadTextFile(const std::u16string& path, std::u16string& text);
 // The last-write FILETIME as one number (folders too); 0 when unknown.
 uint64_t GetFileWriteTime(const std::u16string& path);

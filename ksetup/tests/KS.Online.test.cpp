@@ -641,6 +641,43 @@ TEST_F(OnlineProvider, NoSweepWhenOffline) {
     EXPECT_TRUE(FileExists(AppDir + u"\\old.dll"));
 }
 
+// ---- Catalogue cache -------------------------------------------------------------------------
+
+// An elevated run reads its catalogues from the user's own cache, which the
+// user's other programs may rewrite at any moment: the document that passed
+// the digest check must be the one that is parsed. Another thread keeps
+// turning the cached document into a forged one and back while the offline
+// load reads it again and again.
+TEST_F(OnlineProvider, TheCachedDocumentThatIsUsedIsTheOneThatWasVerified) {
+    const std::string genuine = R"({"files":[{"name":"bom.txt"}]})";
+    const std::string forged = R"({"files":[{"name":"mal.txt"}]})";
+    const std::u16string document = Provider->CacheDir + u"\\Bin.Inf.json";
+    CreateDirPath(Provider->CacheDir);
+    WriteBytes(Provider->CacheDir + u"\\Bin.Inf.hash",
+               R"({"name":"Bin.Inf.json","size":)" + std::to_string(genuine.size()) + R"(,"hash.sha256":")" +
+                   KsTest::Narrow(Sha256BytesBase64(Bytes(genuine))) + R"(","zsize":8})");
+    WriteBytes(document, genuine);
+    Provider->Observer = Observer;
+
+    std::atomic<bool> done{false};
+    std::thread forger([&] {
+        while (!done.load()) {
+            WriteBytes(document, forged);
+            WriteBytes(document, genuine);
+        }
+    });
+    int forgedLoads = 0;
+    for (int i = 0; i < 400 && forgedLoads == 0; ++i) {
+        TRef<TJValue> tree;
+        // No template: nothing is fetched, and the descriptor comes from the cache.
+        if (!Provider->FetchCatalog(u"Bin.Inf.hash", {}, 0, u"", tree)) continue;
+        forgedLoads += tree->Find(u"files")->Item(0)->GetStr(u"name") != u"bom.txt";
+    }
+    done = true;
+    forger.join();
+    EXPECT_EQ(forgedLoads, 0);
+}
+
 // ---- Self-update ---------------------------------------------------------------------------
 
 class SelfUpdate : public OnlineProvider {

@@ -168,6 +168,9 @@ def test_child_descriptor_changed_since_the_index(server, published, cache, prob
     ("Bin.Inf.hash", "..\\..\\Bin.Inf.json", 'Bin.Inf.hash inválido: "..\\..\\Bin.Inf.json" não é um nome de '
                                              'arquivo simples'),
     ("Bin.Inf.hash", "sub/Bin.Inf.json", 'Bin.Inf.hash inválido: "sub/Bin.Inf.json" não é um nome de arquivo simples'),
+    # The refusal goes into the log: a name must not break it into lines.
+    ("Bin\r\nX.Inf.hash", None, 'All.Inf.json inválido: "Bin??X.Inf.hash" não é um nome de arquivo simples'),
+    ("Bin.Inf.hash", "Bin\r\nX.Inf.json", 'Bin.Inf.hash inválido: "Bin??X.Inf.json" não é um nome de arquivo simples'),
 ])
 def test_names_that_leave_the_cache_are_refused(server, cache, probe, child_name, descriptor_name, error):
     child = {"name": descriptor_name or "Bin.Inf.json", "size": 2, "hash.sha256": pc.digest(b"{}"),
