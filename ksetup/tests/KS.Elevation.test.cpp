@@ -73,6 +73,17 @@ private:
 
 } // namespace
 
+namespace {
+
+// The elevated copy must resolve relative switches where this process does.
+std::u16string CurrentFolder() {
+    wchar_t folder[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryW(MAX_PATH, folder);
+    return std::u16string(reinterpret_cast<const char16_t*>(folder), n);
+}
+
+} // namespace
+
 TEST(IsProcessElevated, AWineProcessCountsAsElevated) {
     EXPECT_TRUE(IsProcessElevated());
 }
@@ -86,7 +97,8 @@ TEST_F(Relaunch, StartsItselfWithRunasAndTheSameArgumentsAndPassesTheChildsCodeO
         EXPECT_EQ(exitCode, code);
         ASSERT_EQ(TFakeShell::Calls.size(), 1u);
         EXPECT_EQ(TFakeShell::Calls[0], u"runas|" + GetOwnExePath() +
-                                            u"|/SILENT \"/DIR=C:\\Program Files\\Ostrel\" /KSETUPELEVATED||normal|wait");
+                                            u"|/SILENT \"/DIR=C:\\Program Files\\Ostrel\" /KSETUPELEVATED|" + CurrentFolder() +
+                                            u"|normal|wait");
     }
 }
 
