@@ -18,22 +18,6 @@ const wchar_t* OptionalText(const std::u16string& text) {
     return text.empty() ? nullptr : System::WStr(text);
 }
 
-// Windows starts an elevated copy in the system folder; handing it this
-// process's folder keeps a relative "/DIR" or "/LOG" meaning what the user
-// meant.
-std::u16string CurrentFolder() {
-    std::u16string folder(MAX_PATH, u'\0');
-    for (;;) {
-        const DWORD n = GetCurrentDirectoryW(DWORD(folder.size()), reinterpret_cast<wchar_t*>(folder.data()));
-        if (n == 0) return {};
-        if (n < folder.size()) {
-            folder.resize(n);
-            return folder;
-        }
-        folder.resize(n);
-    }
-}
-
 } // namespace
 
 bool ShellExecuteAndWait(const std::u16string& verb, const std::u16string& file, const std::u16string& parameters,
@@ -82,8 +66,10 @@ bool RelaunchElevated(const TStringArray& args, uint32_t& exitCode) {
     TStringArray childArgs = args;
     childArgs.push_back(RelaunchedSwitch);
     uint32_t childCode = 0;
-    if (!ElevationSeams().Launch(u"runas", GetOwnExePath(), JoinCommandLine(childArgs), CurrentFolder(), SW_SHOWNORMAL, true,
-                                 childCode))
+    // Windows starts an elevated copy in the system folder: this process's
+    // folder keeps a relative "/DIR" or "/LOG" meaning what the user meant.
+    if (!ElevationSeams().Launch(u"runas", GetOwnExePath(), JoinCommandLine(childArgs), CurrentFolder(),
+                                 SW_SHOWNORMAL, true, childCode))
         return false;
     exitCode = childCode;
     return true;

@@ -369,4 +369,8 @@ std::u16string GetOwnExePath() {
     return CallForText(32768, [](wchar_t* b, DWORD n) { return GetModuleFileNameW(nullptr, b, n); });
 }
 
+std::u16string CurrentFolder() {
+    return CallForText(32768, [](wchar_t* b, DWORD n) { return GetCurrentDirectoryW(n, b); });
+}
+
 } // namespace KS

@@ -115,5 +115,7 @@ std::u16string GetLocalAppDataDir();
 // The text with its %NAME% variables expanded; unchanged on failure.
 std::u16string ExpandEnvText(const std::u16string& text);
 std::u16string GetOwnExePath();
+// The process's current folder; empty when the system cannot tell it.
+std::u16string CurrentFolder();
 
 } // namespace KS

@@ -73,16 +73,6 @@ private:
 
 } // namespace
 
-namespace {
-
-// The elevated copy must resolve relative switches where this process does.
-std::u16string CurrentFolder() {
-    wchar_t folder[MAX_PATH];
-    const DWORD n = GetCurrentDirectoryW(MAX_PATH, folder);
-    return std::u16string(reinterpret_cast<const char16_t*>(folder), n);
-}
-
-} // namespace
 
 TEST(IsProcessElevated, AWineProcessCountsAsElevated) {
     EXPECT_TRUE(IsProcessElevated());

@@ -34,12 +34,6 @@ TRef<TSetupEngine> Parsed(const TStringArray& args, bool expected = true, const 
     return engine;
 }
 
-std::u16string CurrentFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, buffer);
-    return StripTrailingBackslashes(System::FromWStr(buffer));
-}
-
 } // namespace
 
 TEST(ParseCommandLine, SwitchesSetTheEngineInAnyCaseAndTheLaterOneWins) {
@@ -85,7 +79,8 @@ TEST(ParseCommandLine, DirExpandsItsConstantsAndARelativeOneBecomesAbsolute) {
     EXPECT_TRUE(engine->CommandLineDir);
     EXPECT_EQ(engine->Context->AppDir, engine->Context->ExpandConstants(u"{autopf}") + u"\\Outro");
     EXPECT_EQ(engine->Context->UninstallExe, engine->Context->AppDir + u"\\unins000.exe");
-    EXPECT_EQ(Parsed({u"/DIR=relativa\\pasta"})->Context->AppDir, CurrentFolder() + u"\\relativa\\pasta");
+    EXPECT_EQ(Parsed({u"/DIR=relativa\\pasta"})->Context->AppDir,
+              StripTrailingBackslashes(CurrentFolder()) + u"\\relativa\\pasta");
 }
 
 TEST(ParseCommandLine, TheChosenModeDecidesTheDefaultFolder) {

@@ -42,12 +42,6 @@ std::map<std::u16string, std::u16string> ReadReport(const std::u16string& path) 
 
 std::u16string Quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
 
-std::u16string CurrentFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, folder);
-    return FromWStr(folder);
-}
-
 } // namespace
 
 // ---- Shell links -----------------------------------------------------------------
