@@ -104,6 +104,10 @@ public:
     // Every catalogue's root and entries pass the checks of KS.Online.Check;
     // false with LastError naming the first that does not.
     bool CheckCatalogs();
+    // No two files of the catalogues land on the same target, as Windows
+    // compares paths: they would race on one temporary file. False with
+    // LastError naming the file.
+    bool CheckTargets(const std::u16string& appDir);
 
     // Deletes the files an earlier install journaled in the installation
     // folder that no catalogue lists any more, and drops their records.

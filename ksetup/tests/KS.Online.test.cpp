@@ -296,6 +296,45 @@ TEST_F(OnlineProvider, UntrustedEntriesMakeTheCatalogueInvalid) {
     EXPECT_TRUE(Provider->CheckCatalogs());
 }
 
+TEST_F(OnlineProvider, EntriesThatLandOnOneFileAreRefusedBeforeAnyDownload) {
+    using TFiles = std::vector<std::pair<std::u16string, std::string>>;
+    const struct {
+        const char* Name;
+        TFiles Bin;    // under AppDir\Bin
+        TFiles Root;   // a second catalogue under AppDir itself
+        std::u16string Duplicate;  // the file named, or empty when valid
+    } cases[] = {
+        {"ASCII case", {{u"Lib/a.dll", "1"}, {u"lib/A.DLL", "2"}}, {}, u"lib\\A.DLL"},
+        {"slashes", {{u"lib/a.dll", "1"}, {u"lib\\a.dll", "2"}}, {}, u"lib\\a.dll"},
+        {"case beyond ASCII", {{u"Ação.txt", "1"}, {u"AÇÃO.txt", "2"}}, {}, u"AÇÃO.txt"},
+        {"Cyrillic case", {{u"файл.txt", "1"}, {u"ФАЙЛ.txt", "2"}}, {}, u"ФАЙЛ.txt"},
+        {"trailing dot", {{u"a.txt", "1"}, {u"a.txt.", "2"}}, {}, u"a.txt."},
+        {"identical entries", {{u"a.txt", "1"}, {u"a.txt", "1"}}, {}, u"a.txt"},
+        {"two catalogues", {{u"x.dll", "1"}}, {{u"bin/X.dll", "2"}}, u"bin\\X.dll"},
+        {"distinct names", {{u"a.txt", "1"}, {u"á.txt", "2"}, {u"ß.txt", "3"}, {u"SS.txt", "4"}}, {}, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Provider->Catalogs.clear();
+        AddCatalog(u"Bin", AppDir + u"\\Bin", c.Bin);
+        AddCatalog(u"Raiz", AppDir, c.Root);
+        const bool prepared = Provider->Prepare(*Engine, *Observer);
+        if (c.Duplicate.empty()) {
+            EXPECT_TRUE(prepared) << KsTest::Narrow(Provider->LastError());
+            continue;
+        }
+        EXPECT_FALSE(prepared);
+        const std::u16string catalog = c.Root.empty() ? u"Bin" : u"Raiz";
+        const std::u16string target = (c.Root.empty() ? AppDir + u"\\Bin\\" : AppDir + u"\\") + c.Duplicate;
+        EXPECT_EQ(KsTest::Narrow(Provider->LastError()),
+                  KsTest::Narrow(u"catálogo " + catalog + u" inválido: dois itens gravam o mesmo arquivo \"" +
+                                 target + u"\""));
+        EXPECT_TRUE(Provider->Jobs.empty());
+    }
+    EXPECT_EQ(Source->Fetches(), 0);
+    EXPECT_FALSE(IsExistingFolder(AppDir));
+}
+
 TEST_F(OnlineProvider, OfflineRunsOnlyWhenNothingIsMissing) {
     AddCatalog(u"Bin", AppDir, {{u"a.txt", "a"}, {u"b.txt", "b"}});
     Provider->Offline = true;
