@@ -169,6 +169,9 @@ void TOnlineProvider::RemoveStaleFiles(TSetupEngine& engine) {
         const std::u16string root = CatalogRoot(*catalog, appDir);
         for (const CatalogFileRecord& file : catalog->Files) current->Add(FileTarget(root, file));
     }
+    // A file this run staged for the restart is current too; an earlier
+    // run's staged file that is not would land an outdated file then.
+    for (const std::u16string& file : StagedFiles()) current->Add(file);
     const std::u16string prefix = AsciiLowerCase(appDir) + u"\\";
     const std::u16string uninstaller = AsciiLowerCase(engine.Context->UninstallExe);
 

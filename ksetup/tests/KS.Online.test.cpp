@@ -608,6 +608,49 @@ bool TakePendingRename(const std::u16string& from) {
     return found;
 }
 
+// The sources of the system's pending renames that lie in the folder.
+std::vector<std::u16string> PendingRenameSourcesIn(const std::u16string& folder) {
+    std::vector<std::u16string> sources;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return sources;
+    DWORD size = 0;
+    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
+    std::u16string value(size / 2, u'\0');
+    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                     &size);
+    RegCloseKey(key);
+    // Pairs of source and target (empty for a deletion), each ended by a NUL.
+    const std::vector<std::u16string> items = SplitByChar(value, u'\0');
+    const std::u16string prefix = u"\\??\\" + folder + u"\\";
+    for (size_t i = 0; i < items.size(); i += 2)
+        if (HasPrefixIgnoreCase(items[i], prefix)) sources.push_back(items[i].substr(4));
+    return sources;
+}
+
+TEST_F(OnlineProvider, ARollbackCancelsTheReplacementsLeftForTheRestart) {
+    AddCatalog(u"Bin", AppDir, {{u"held.dll", "versao nova"}, {u"bad.bin", "nunca chega"}});
+    CreateDirPath(AppDir);
+    const std::u16string held = AppDir + u"\\held.dll";
+    WriteBytes(held, "versao velha");
+    Source->Fails = [](const std::u16string& name, int) { return name == u"bad.bin"; };
+    Engine->Provider = Provider;
+    {
+        THeldFile holder(held);
+        ASSERT_TRUE(holder.Held());
+        ASSERT_TRUE(Engine->PrepareProvider(Observer)) << KsTest::Narrow(Engine->LastError);
+        EXPECT_FALSE(Engine->Install(Observer));
+    }
+    EXPECT_EQ(KsTest::Narrow(Engine->LastError), "bad.bin: falha simulada");
+    EXPECT_EQ(Provider->RebootCount.load(), 1);
+    EXPECT_EQ(ReadBytes(held), "versao velha");
+    EXPECT_FALSE(FileExists(StagedPath(held)));
+    for (const std::u16string& source : PendingRenameSourcesIn(Folder.Path()))
+        EXPECT_FALSE(FileExists(source)) << KsTest::Narrow(source);
+    TakePendingRename(StagedPath(held));
+}
+
 TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     AddCatalog(u"Bin", AppDir, {{u"held.dll", "versao nova"}, {u"free.dll", "livre"}});
     CreateDirPath(AppDir);
@@ -620,6 +663,8 @@ TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     EXPECT_EQ(Provider->RebootCount.load(), 1);
     EXPECT_TRUE(Engine->RebootNeeded);
     EXPECT_EQ(ReadBytes(held + u".ksetup.tmp"), "versao nova");
+    // Journaled, so that an uninstall before the restart cancels it.
+    EXPECT_TRUE(Engine->Journal->Contains(u"F|" + held + u".ksetup.tmp"));
     EXPECT_EQ(ReadBytes(AppDir + u"\\free.dll"), "livre");
     EXPECT_TRUE(TakePendingRename(held + u".ksetup.tmp"));
 
