@@ -207,6 +207,38 @@ def test_a_failed_download_rolls_back_and_ends_with_8(wine, server, tmp_path, ap
     assert not reg_key_exists(wine, UNINSTALL_KEY)
 
 
+def test_an_install_killed_midway_and_run_again_uninstalls_without_residue(wine, server, tmp_path, app):
+    files = publish_sample(server, tmp_path)
+    args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name]
+    # One file answers late: the others arrive, and then the power goes.
+    server.slow_seconds = 30
+    server.always("/Fonts/DaxMono.ttf", "slow")
+    first = subprocess.Popen([WINE, str(installer()), *args], env=wine.env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        assert wait_until(lambda: (app / "Rtl" / "Zyl" / "Controls.dax").is_file() and
+                          (app / "Bin" / "Dax.exe").is_file(), seconds=60)
+    finally:
+        # Everything of this session's prefix ends at once, the installer too.
+        wine.stop()
+        wine.keep_server()
+        first.wait(timeout=60)
+    assert (app / "Fonts").is_dir() and not (app / "Fonts" / "DaxMono.ttf").exists()
+    assert not (app / "unins000.dat").exists()
+
+    server.clear()
+    assert run_installer(wine, installer(), *args) == 0
+    for name, data in files.items():
+        assert (app / name).read_bytes() == data, name
+    installed = sorted(str(p.relative_to(app)) for p in app.rglob("*") if p.is_file())
+    assert installed == sorted(list(files) + ["unins000.dat", "unins000.exe"])
+
+    # The folders the killed run made go with the uninstall, and so does
+    # the installation folder (uninstall() waits for it).
+    assert uninstall(wine, app) == 0
+    assert not reg_key_exists(wine, UNINSTALL_KEY)
+
+
 def test_a_file_in_use_is_replaced_at_restart_and_the_run_ends_with_9(wine, server, tmp_path, app):
     publish_sample(server, tmp_path, "1")
     args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name]
