@@ -583,26 +583,34 @@ HANDLE StartProcess(std::u16string command) {
     return child.hProcess;
 }
 
+constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+
+// The system's pending renames as stored: pairs of source and target (empty
+// for a deletion), each ended by a NUL.
+std::u16string PendingRenames(HKEY sessionManager) {
+    DWORD size = 0;
+    RegQueryValueExW(sessionManager, kPendingRenames, nullptr, nullptr, nullptr, &size);
+    std::u16string value(size / 2, u'\0');
+    RegQueryValueExW(sessionManager, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
+    return value;
+}
+
 // Takes the pending rename of the temporary file out of the system's list;
 // true when it was there.
 bool TakePendingRename(const std::u16string& from) {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return false;
-    DWORD size = 0;
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
-    std::u16string value(size / 2, u'\0');
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
-                     &size);
+    std::u16string value = PendingRenames(key);
     const std::u16string source = u"\\??\\" + from + u'\0';
     const size_t at = value.find(source);
     bool found = at != std::u16string::npos;
     if (found) {
         const size_t end = value.find(u'\0', at + source.size());
         value.erase(at, end + 1 - at);
-        RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(value.data()), DWORD(value.size() * 2));
+        RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                       DWORD(value.size() * 2));
     }
     RegCloseKey(key);
     return found;
@@ -612,17 +620,9 @@ bool TakePendingRename(const std::u16string& from) {
 std::vector<std::u16string> PendingRenameSourcesIn(const std::u16string& folder) {
     std::vector<std::u16string> sources;
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS)
-        return sources;
-    DWORD size = 0;
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
-    std::u16string value(size / 2, u'\0');
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
-                     &size);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return sources;
+    const std::vector<std::u16string> items = SplitByChar(PendingRenames(key), u'\0');
     RegCloseKey(key);
-    // Pairs of source and target (empty for a deletion), each ended by a NUL.
-    const std::vector<std::u16string> items = SplitByChar(value, u'\0');
     const std::u16string prefix = u"\\??\\" + folder + u"\\";
     for (size_t i = 0; i < items.size(); i += 2)
         if (HasPrefixIgnoreCase(items[i], prefix)) sources.push_back(items[i].substr(4));
