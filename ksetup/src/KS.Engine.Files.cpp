@@ -15,8 +15,6 @@ namespace KS {
 
 namespace {
 
-constexpr char16_t TemporarySuffix[] = u".ksetup.tmp";
-
 std::u16string WriteError(const std::u16string& target, uint32_t code) {
     return u"não consegui gravar \"" + target + u"\": " + OsErrorText(code);
 }
@@ -78,7 +76,7 @@ bool TSetupEngine::InstallFile(const TParams& entry) {
     }
     if (!CreateDirs(DirOfPath(target))) return false;
     Observer->Status(u"Copiando " + NameOfPath(target) + u"...");
-    const std::u16string temporary = target + TemporarySuffix;
+    const std::u16string temporary = StagedPath(target);
     const int64_t before = DownloadDone;
     for (;;) {
         DownloadDone = before;

@@ -92,13 +92,6 @@ bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
         Error(u"a pasta de instalação está vazia");
         return false;
     }
-    const int64_t required = RequiredSpace();
-    if (GetFreeDiskSpace(appDir) < required) {
-        Error(u"não há espaço em disco suficiente em \"" + appDir + u"\" (precisa de " + FormatByteSize(required) +
-              u")");
-        return false;
-    }
-    observer->Status(u"Preparando...");
 
     const std::u16string journalPath = CombinePath(appDir, JournalFileName);
     const TFolderBefore before{IsExistingFolder(appDir), IsExistingFile(Context->UninstallExe),
@@ -120,35 +113,60 @@ bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
         return undo();
     };
 
-    if (!CreateDirsSection()) return undo();
-    InstallDeleteSection();
-    RecordUninstallWork(*this, before.Existed);
+    // An exception out of a step (memory, a Windows function that cannot be
+    // bound, a provider's own) is a failure like any other: once something
+    // may have been done, it is rolled back.
+    bool started = false;
+    try {
+        const int64_t required = RequiredSpace();
+        if (GetFreeDiskSpace(appDir) < required) {
+            Error(u"não há espaço em disco suficiente em \"" + appDir + u"\" (precisa de " +
+                  FormatByteSize(required) + u")");
+            return false;
+        }
+        observer->Status(u"Preparando...");
+        started = true;
 
-    if (Provider) {
-        if (!Provider->InstallFiles(*this, *observer)) {
-            const std::u16string reason = Provider->LastError();
-            if (!reason.empty()) Error(reason);
+        if (!CreateDirsSection()) return undo();
+        InstallDeleteSection();
+        RecordUninstallWork(*this, before.Existed);
+
+        if (Provider) {
+            if (!Provider->InstallFiles(*this, *observer)) {
+                const std::u16string reason = Provider->LastError();
+                if (!reason.empty()) Error(reason);
+                return rollBack();
+            }
+        } else if (!InstallFilesSection()) {
             return rollBack();
         }
-    } else if (!InstallFilesSection()) {
-        return rollBack();
-    }
-    if (!CreateShortcuts() || !WriteRegistry() || !RegisterUninstaller()) return rollBack();
-    // An Uninstall key whose journal is missing would name an uninstaller
-    // that cannot run: a journal that cannot be saved fails the install.
-    if (Context->SetupBool(u"Uninstallable", true) && !Journal->SaveToFile(journalPath)) {
-        Error(u"não consegui gravar o diário de desinstalação: " + OsErrorText(LastOsError()));
-        return rollBack();
-    }
+        if (!CreateShortcuts() || !WriteRegistry() || !RegisterUninstaller()) return rollBack();
+        // An Uninstall key whose journal is missing would name an uninstaller
+        // that cannot run: a journal that cannot be saved fails the install.
+        if (Context->SetupBool(u"Uninstallable", true) && !Journal->SaveToFile(journalPath)) {
+            Error(u"não consegui gravar o diário de desinstalação: " + OsErrorText(LastOsError()));
+            return rollBack();
+        }
 
-    RunEntries();
-    if (SilentLevel > 0) RunSilentPostInstallEntries(*this);
-    if (Context->SetupBool(u"ChangesEnvironment", false)) BroadcastEnvironmentChange();
-    if (Context->SetupBool(u"ChangesAssociations", false)) NotifyAssociationsChanged();
-    RebootNeeded = RebootNeeded || Journal->RebootNeeded;
-    Log(u"--- instalação concluída");
-    observer->Progress(DownloadTotal, DownloadTotal);
-    return true;
+        RunEntries();
+        if (SilentLevel > 0) RunSilentPostInstallEntries(*this);
+        if (Context->SetupBool(u"ChangesEnvironment", false)) BroadcastEnvironmentChange();
+        if (Context->SetupBool(u"ChangesAssociations", false)) NotifyAssociationsChanged();
+        RebootNeeded = RebootNeeded || Journal->RebootNeeded;
+        Log(u"--- instalação concluída");
+        observer->Progress(DownloadTotal, DownloadTotal);
+        return true;
+    } catch (...) {
+        Error(CaughtExceptionText());
+    }
+    if (!started) return false;
+    try {
+        return rollBack();
+    } catch (...) {
+        // What the replay did not reach stays; the log says why.
+        Log(u"ERRO: a reversão parou: " + CaughtExceptionText());
+        return false;
+    }
 }
 
 } // namespace KS

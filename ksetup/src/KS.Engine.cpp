@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <new>
+#include <string_view>
+
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Registry.h"
 #include "KS.Sys.Shell.h"
 #include "KS.Sys.Text.h"
+#include "System.Remainder.Exceptions.h"
 #include "System.Remainder.Os.h"
 
 namespace KS {
@@ -114,13 +118,32 @@ void TSetupEngine::Error(const std::u16string& text) {
 bool TSetupEngine::PrepareProvider(const System::TRef<TSetupObserver>& observer) {
     if (!Provider) return true;
     Observer = observer;
-    if (Provider->Prepare(*this, *observer)) return true;
-    Error(Provider->LastError());
+    try {
+        if (Provider->Prepare(*this, *observer)) return true;
+        Error(Provider->LastError());
+    } catch (...) {
+        Error(CaughtExceptionText());
+    }
     return false;
 }
 
 std::u16string TSetupEngine::ProviderSummary() {
     return Provider ? Provider->Summary() : std::u16string();
+}
+
+std::u16string CaughtExceptionText() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return u"memória insuficiente";
+    } catch (const System::Exception& e) {
+        return u"erro inesperado: " + e.Message;
+    } catch (const std::exception& e) {
+        const std::string_view what = e.what();
+        return u"erro inesperado: " + DecodeUtf8(reinterpret_cast<const uint8_t*>(what.data()), ptrdiff_t(what.size()));
+    } catch (...) {
+        return u"erro inesperado";
+    }
 }
 
 void TSetupEngine::DownloadProgress(void* engine, int64_t bytes, uint8_t& cancel) {

@@ -82,7 +82,8 @@ public:
     void Error(const std::u16string& text);
 
     // With a provider: stores the observer and prepares the provider, whose
-    // failure becomes an engine error. Without one: true, nothing stored.
+    // failure (or exception) becomes an engine error. Without one: true,
+    // nothing stored.
     bool PrepareProvider(const System::TRef<TSetupObserver>& observer);
     std::u16string ProviderSummary();
     // A PackageProgress callback with the engine as its context: counts the
@@ -98,9 +99,9 @@ public:
     bool TaskFilter(const TParams& entry) const;
 
     // The install run: every step in its order; a failure or a cancel in the
-    // file, shortcut, registry or registration step, or a journal that
-    // cannot be saved, rolls back what this run did. False: LastError says
-    // why; RebootNeeded may be set either way.
+    // file, shortcut, registry or registration step, a journal that cannot
+    // be saved, or an exception out of any step, rolls back what this run
+    // did. False: LastError says why; RebootNeeded may be set either way.
     bool Install(const System::TRef<TSetupObserver>& observer);
     // Bytes the install needs on the installation folder's volume: the
     // files, the uninstaller copy and 1 MiB.
@@ -149,5 +150,9 @@ public:
 // Failures only reach LastOsError; restartNeeded is set when a file could
 // only be scheduled for deletion at the next restart.
 void DeleteByType(const std::u16string& type, const std::u16string& path, bool& restartNeeded);
+
+// Inside a handler: the engine error for the exception being handled, so
+// that an exception out of a step fails the run like any other failure.
+std::u16string CaughtExceptionText();
 
 } // namespace KS

@@ -12,7 +12,7 @@ namespace KS {
 
 bool TJournal::SaveToFile(const std::u16string& path) const {
     const System::TBytes bytes = StringToUtf8Bytes(ToText());
-    const std::u16string temporary = path + u".ksetup.tmp";
+    const std::u16string temporary = StagedPath(path);
     if (!WriteFileBytes(temporary, bytes.data(), static_cast<int64_t>(bytes.size()))) {
         const uint32_t reason = LastOsError();
         DeleteFileW(System::WStr(temporary));

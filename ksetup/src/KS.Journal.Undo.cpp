@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <set>
 
 #include "KS.Engine.h"
 #include "KS.Observer.h"
+#include "KS.Online.Check.h"
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Registry.h"
@@ -44,7 +46,34 @@ bool NamesAWholeRoot(const TRegistryRecord& fields) {
     return fields.Key.empty() || fields.Root < 0 || fields.Root > 3;
 }
 
+// Longest first takes sub-folders away before their parents; equal lengths
+// keep the given order. A folder that holds anything stays.
+void RemoveEmptyFolders(std::vector<std::u16string> folders) {
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const std::u16string& a, const std::u16string& b) { return a.size() > b.size(); });
+    for (const std::u16string& folder : folders)
+        if (!RemoveDirectoryW(System::WStr(folder))) SetLastOsError(GetLastError());
+}
+
 } // namespace
+
+void TJournal::RemoveEmptyFileFolders(const std::u16string& appDir) const {
+    const std::u16string root = StripTrailingBackslashes(appDir);
+    if (root.empty()) return;
+    std::set<std::u16string> folders;
+    for (const std::u16string& record : records_) {
+        if (!IsKind(record, u"F|") || Existed(record)) continue;
+        const std::u16string path = record.substr(2);
+        // Only folders below the installation folder, reached without "..".
+        if (!HasPrefixIgnoreCase(path, root + u"\\") ||
+            !IsSafeRelativeName(std::u16string_view(path).substr(root.size() + 1)))
+            continue;
+        for (std::u16string folder = DirOfPath(path); folder.size() > root.size(); folder = DirOfPath(folder))
+            folders.insert(folder);
+    }
+    folders.insert(root);
+    RemoveEmptyFolders(std::vector<std::u16string>(folders.begin(), folders.end()));
+}
 
 bool TJournal::Undo(TSetupObserver& observer, bool runPrograms,
                     const std::function<void(const std::u16string&)>& log) {
@@ -83,6 +112,8 @@ bool TJournal::Undo(TSetupObserver& observer, bool runPrograms,
             allDeleted = false;
             note(u"não consegui apagar " + path + u": " + OsErrorText(LastOsError()));
         }
+        // What an interrupted run left half-written beside the file goes too.
+        DeleteFileWithRetry(StagedPath(path), RebootNeeded);
         ++done;
     }
 
@@ -117,15 +148,10 @@ bool TJournal::Undo(TSetupObserver& observer, bool runPrograms,
         }
     }
 
-    // Longest first takes sub-folders away before their parents; equal
-    // lengths keep the journal's order.
     std::vector<std::u16string> folders;
     for (const std::u16string& record : records)
         if (IsKind(record, u"D|")) folders.push_back(record.substr(2));
-    std::stable_sort(folders.begin(), folders.end(),
-                     [](const std::u16string& a, const std::u16string& b) { return a.size() > b.size(); });
-    for (const std::u16string& folder : folders)
-        if (!RemoveDirectoryW(System::WStr(folder))) SetLastOsError(GetLastError());
+    RemoveEmptyFolders(std::move(folders));
 
     observer.Progress(total, total);
     if (environmentChanged) BroadcastEnvironmentChange();

@@ -97,6 +97,13 @@ public:
     // Notes about what it had to leave go to the log, when one is given.
     bool Undo(TSetupObserver& observer, bool runPrograms,
               const std::function<void(const std::u16string&)>& log = {});
+    // After an uninstall's replay: removes, when empty, each folder on the
+    // path from every "F|" file up to the installation folder, that folder
+    // included. Folders an interrupted earlier run made were never
+    // journaled ("D|"), yet they are the product's; a folder that holds
+    // anything (the user's files) stays, and so does everything outside
+    // the installation folder.
+    void RemoveEmptyFileFolders(const std::u16string& appDir) const;
 
     // The journal file's text: the header line, then every record, each line
     // ended by CR LF.

@@ -1,5 +1,7 @@
 #include "KS.Online.Check.h"
 
+#include "System.Remainder.Text.h"
+
 namespace KS {
 
 namespace {
@@ -81,6 +83,22 @@ bool IsPossibleFileSize(int64_t size) {
 bool IsPossibleZSize(int64_t zsize) {
     // A zlib stream has a 2-byte header, a deflate block and a 4-byte checksum.
     return zsize >= 8 && zsize <= kMaxCatalogZSize;
+}
+
+std::u16string PathCompareKey(std::u16string_view path) {
+    std::u16string key;
+    key.reserve(path.size());
+    size_t start = 0;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !IsSeparator(path[i])) continue;
+        std::u16string_view part = path.substr(start, i - start);
+        const size_t kept = part.find_last_not_of(u". ");
+        part = kept == std::u16string_view::npos ? part : part.substr(0, kept + 1);
+        key += part;
+        if (i < path.size()) key += u'\\';
+        start = i + 1;
+    }
+    return System::UpperCase(std::move(key));
 }
 
 std::u16string PrintableText(std::u16string_view text) {

@@ -33,6 +33,12 @@ bool IsDigestText(std::u16string_view text);
 bool IsPossibleFileSize(int64_t size);
 bool IsPossibleZSize(int64_t zsize);
 
+// The form under which Windows finds a file: "/" read as "\", each part
+// without its trailing dots and blanks (Windows drops them), every letter
+// upper-cased over all of Unicode (file names compare case-insensitively
+// beyond ASCII). Two paths with the same key name the same file.
+std::u16string PathCompareKey(std::u16string_view path);
+
 // The text with every control character shown as "?", so that an untrusted
 // name can go into a message or a log line without breaking it.
 std::u16string PrintableText(std::u16string_view text);

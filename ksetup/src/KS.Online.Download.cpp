@@ -16,10 +16,6 @@ using System::WStr;
 
 namespace {
 
-std::u16string TemporaryPath(const std::u16string& target) {
-    return target + u".ksetup.tmp";
-}
-
 std::u16string LastOsErrorText() {
     return OsErrorText(LastOsError());
 }
@@ -73,7 +69,7 @@ bool TOnlineProvider::DownloadFile(THttpClient& http, const TCatalog& catalog, i
         return false;
     }
 
-    const std::u16string temporary = TemporaryPath(target);
+    const std::u16string temporary = StagedPath(target);
     const bool written = content.empty() ? WriteEmptyFile(temporary)
                                          : WriteFileBytes(temporary, content.data(), int64_t(content.size()));
     if (!written) {
@@ -83,9 +79,11 @@ bool TOnlineProvider::DownloadFile(THttpClient& http, const TCatalog& catalog, i
     return true;
 }
 
-bool TOnlineProvider::FetchAndReplace(THttpClient& http, const DownloadJob& job, std::u16string& error) {
+bool TOnlineProvider::FetchAndReplace(THttpClient& http, const DownloadJob& job, std::u16string& error,
+                                      bool* staged) {
+    if (staged) *staged = false;
     if (!DownloadFile(http, *Catalogs[size_t(job.CatalogIndex)], job.FileIndex, job.Target, error)) return false;
-    const std::u16string temporary = TemporaryPath(job.Target);
+    const std::u16string temporary = StagedPath(job.Target);
 
     // The new file goes over the old one in one step, so the target is
     // never missing; only a target in use waits for the next restart.
@@ -100,6 +98,7 @@ bool TOnlineProvider::FetchAndReplace(THttpClient& http, const DownloadJob& job,
         if (Succeeded(MoveFileExW(WStr(temporary), WStr(job.Target),
                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))) {
             RebootCount.fetch_add(1);
+            if (staged) *staged = true;
             return true;
         }
         error = u"não consegui substituir " + job.Target + u": " + LastOsErrorText();

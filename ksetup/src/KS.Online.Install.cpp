@@ -59,8 +59,9 @@ void TOnlineProvider::RunDownloadJobs(THttpClient& http, std::atomic<uint64_t>& 
         if (index >= count) return;
         const DownloadJob& job = Jobs[size_t(index)];
         std::u16string error;
-        if (FetchAndReplace(http, job, error)) {
-            JobStates[size_t(index)] = JobDone;
+        bool staged = false;
+        if (FetchAndReplace(http, job, error, &staged)) {
+            JobStates[size_t(index)] = staged ? JobStaged : JobDone;
             bytesDone.fetch_add(uint64_t(Catalogs[size_t(job.CatalogIndex)]->Files[size_t(job.FileIndex)].ZSize));
         } else {
             JobStates[size_t(index)] = JobFailed;
@@ -112,11 +113,12 @@ void TOnlineProvider::ParallelPhase(TSetupObserver& observer) {
 bool TOnlineProvider::RetryPass(TSetupObserver& observer) {
     Cancelled.store(false);
     for (size_t index = 0; index < Jobs.size(); ++index) {
-        if (JobStates[index] == JobDone) continue;
+        if (JobStates[index] == JobDone || JobStates[index] == JobStaged) continue;
         for (;;) {
             std::u16string error;
-            if (FetchAndReplace(*Http, Jobs[index], error)) {
-                JobStates[index] = JobDone;
+            bool staged = false;
+            if (FetchAndReplace(*Http, Jobs[index], error, &staged)) {
+                JobStates[index] = staged ? JobStaged : JobDone;
                 break;
             }
             if (observer.Cancelled()) {
@@ -131,6 +133,18 @@ bool TOnlineProvider::RetryPass(TSetupObserver& observer) {
         }
     }
     return true;
+}
+
+std::vector<std::u16string> TOnlineProvider::StagedFiles() const {
+    std::vector<std::u16string> files;
+    for (size_t index = 0; index < JobStates.size() && index < Jobs.size(); ++index)
+        if (JobStates[index] == JobStaged) files.push_back(StagedPath(Jobs[index].Target));
+    return files;
+}
+
+void TOnlineProvider::JournalStagedFiles(TSetupEngine& engine) {
+    for (const std::u16string& file : StagedFiles()) engine.Journal->AddFile(file);
+    if (RebootCount.load() > 0) engine.RebootNeeded = true;
 }
 
 bool TOnlineProvider::InstallFiles(TSetupEngine& engine, TSetupObserver& observer) {
@@ -168,14 +182,14 @@ bool TOnlineProvider::InstallFiles(TSetupEngine& engine, TSetupObserver& observe
     }
 
     ParallelPhase(observer);
-    if (RebootCount.load() > 0) engine.RebootNeeded = true;
+    JournalStagedFiles(engine);
     if (observer.Cancelled() || (Cancelled.load() && FailureCount.load() <= kMaxFailures)) {
         lastError_ = kCancelledText;
         return false;
     }
     const bool retried = RetryPass(observer);
     // A replacement the retry pass deferred needs the restart as much.
-    if (RebootCount.load() > 0) engine.RebootNeeded = true;
+    JournalStagedFiles(engine);
     if (!retried) return false;
     observer.Progress(DownloadBytes, DownloadBytes);
     RemoveStaleFiles(engine);

@@ -3,6 +3,8 @@
 // and the sweep of files that left the catalogues.
 #include <windows.h>
 
+#include <unordered_set>
+
 #include "KS.Digest.h"
 #include "KS.Engine.h"
 #include "KS.Online.Check.h"
@@ -71,6 +73,20 @@ bool TOnlineProvider::CheckCatalogs() {
     return true;
 }
 
+bool TOnlineProvider::CheckTargets(const std::u16string& appDir) {
+    std::unordered_set<std::u16string> keys;
+    for (const auto& catalog : Catalogs) {
+        const std::u16string root = CatalogRoot(*catalog, appDir);
+        for (const CatalogFileRecord& file : catalog->Files) {
+            const std::u16string target = FileTarget(root, file);
+            if (keys.insert(PathCompareKey(target)).second) continue;
+            lastError_ = InvalidCatalogText(*catalog, u"dois itens gravam o mesmo arquivo", target);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool TOnlineProvider::EnsureCatalogs() {
     if (CatalogsLoaded) return true;
     if (!LoadCatalogs()) return false;
@@ -86,9 +102,9 @@ bool TOnlineProvider::EnsureCatalogs() {
 bool TOnlineProvider::Prepare(TSetupEngine& engine, TSetupObserver& observer) {
     Observer = &observer;
     lastError_.clear();
-    if (!EnsureCatalogs()) return false;
-
     Jobs.clear();
+    if (!EnsureCatalogs() || !CheckTargets(engine.Context->AppDir)) return false;
+
     DownloadBytes = 0;
     InstallBytes = 0;
     FileCount = 0;
@@ -153,6 +169,9 @@ void TOnlineProvider::RemoveStaleFiles(TSetupEngine& engine) {
         const std::u16string root = CatalogRoot(*catalog, appDir);
         for (const CatalogFileRecord& file : catalog->Files) current->Add(FileTarget(root, file));
     }
+    // A file this run staged for the restart is current too; an earlier
+    // run's staged file that is not would land an outdated file then.
+    for (const std::u16string& file : StagedFiles()) current->Add(file);
     const std::u16string prefix = AsciiLowerCase(appDir) + u"\\";
     const std::u16string uninstaller = AsciiLowerCase(engine.Context->UninstallExe);
 

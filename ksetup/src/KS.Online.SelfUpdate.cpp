@@ -77,7 +77,7 @@ bool TOnlineProvider::CheckSelfUpdate(TSetupObserver& observer, const std::u16st
             return false;
         }
         ClearReadOnly(target);
-        if (!MoveFileExW(WStr(target + u".ksetup.tmp"), WStr(target), MOVEFILE_REPLACE_EXISTING)) {
+        if (!MoveFileExW(WStr(StagedPath(target)), WStr(target), MOVEFILE_REPLACE_EXISTING)) {
             observer.Status(u"não consegui gravar " + target + u": " + OsErrorText(GetLastError()));
             return false;
         }

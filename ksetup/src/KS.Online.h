@@ -31,8 +31,9 @@ struct DownloadJob {
     std::u16string Target;
 };
 
-// Job states of the parallel phase.
-enum : uint8_t { JobWaiting = 0, JobDone = 1, JobFailed = 2 };
+// Job states of the parallel phase. A staged job is done, but its new file
+// waits beside the target for the next restart.
+enum : uint8_t { JobWaiting = 0, JobDone = 1, JobFailed = 2, JobStaged = 3 };
 
 // Clears the read-only attribute of a file that has it.
 void ClearReadOnly(const std::u16string& path);
@@ -104,6 +105,10 @@ public:
     // Every catalogue's root and entries pass the checks of KS.Online.Check;
     // false with LastError naming the first that does not.
     bool CheckCatalogs();
+    // No two files of the catalogues land on the same target, as Windows
+    // compares paths: they would race on one temporary file. False with
+    // LastError naming the file.
+    bool CheckTargets(const std::u16string& appDir);
 
     // Deletes the files an earlier install journaled in the installation
     // folder that no catalogue lists any more, and drops their records.
@@ -128,8 +133,9 @@ public:
     bool DownloadFile(THttpClient& http, const TCatalog& catalog, int32_t fileIndex, const std::u16string& target,
                       std::u16string& error);
     // DownloadFile, then the temporary file replaces the target, or will at
-    // the next restart when the target is in use (counted in RebootCount).
-    bool FetchAndReplace(THttpClient& http, const DownloadJob& job, std::u16string& error);
+    // the next restart when the target is in use (counted in RebootCount,
+    // and *staged set: the temporary file stays until then).
+    bool FetchAndReplace(THttpClient& http, const DownloadJob& job, std::u16string& error, bool* staged = nullptr);
 
     // One worker's loop: claims jobs until none is left or the stop flag is
     // set; adds the "zsize" of every file it put in place to bytesDone.
@@ -170,6 +176,11 @@ private:
     // LoadCatalogs once, then CheckCatalogs; false with LastError.
     bool EnsureCatalogs();
     void ParallelPhase(TSetupObserver& observer);
+    // The temporary files of the staged jobs of the last install.
+    std::vector<std::u16string> StagedFiles() const;
+    // Journals them, so that a rollback or an uninstall deletes them and
+    // their replacements never happen.
+    void JournalStagedFiles(TSetupEngine& engine);
     bool RetryPass(TSetupObserver& observer);
 };
 

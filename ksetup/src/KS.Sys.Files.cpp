@@ -252,6 +252,10 @@ bool IsExistingFile(const std::u16string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::u16string StagedPath(const std::u16string& target) {
+    return target + u".ksetup.tmp";
+}
+
 bool DeleteFileEvenReadOnly(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WStr(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) {

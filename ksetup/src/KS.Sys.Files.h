@@ -94,6 +94,12 @@ struct FolderEntry {
 void ListFolder(const std::u16string& folder, const std::u16string& mask, bool includeFolders,
                 std::vector<FolderEntry>& entries);
 
+// The temporary file beside a target that its new content is written to
+// before it replaces the target, now or at the next restart: the target's
+// path + ".ksetup.tmp". Deleting it cancels a replacement left for the
+// restart.
+std::u16string StagedPath(const std::u16string& target);
+
 // Deletes the file at once, clearing its read-only attribute first.
 bool DeleteFileEvenReadOnly(const std::u16string& path);
 

@@ -23,7 +23,10 @@ TLazyProc<decltype(&::RegQueryValueExW)> pRegQueryValueExW(u"advapi32.dll", "Reg
 TLazyProc<decltype(&::RegDeleteValueW)> pRegDeleteValueW(u"advapi32.dll", "RegDeleteValueW");
 TLazyProc<decltype(&::RegEnumKeyExW)> pRegEnumKeyExW(u"advapi32.dll", "RegEnumKeyExW");
 TLazyProc<decltype(&::RegQueryInfoKeyW)> pRegQueryInfoKeyW(u"advapi32.dll", "RegQueryInfoKeyW");
-TLazyProc<decltype(&::RegDeleteKeyExW)> pRegDeleteKeyExW(u"advapi32.dll", "RegDeleteKeyExW");
+// A key is deleted through its own handle: RegDeleteKeyExW takes a path and
+// follows a registry link in its last part, deleting what the link names.
+TLazyProc<LONG(NTAPI*)(HANDLE)> pNtDeleteKey(u"ntdll.dll", "NtDeleteKey");
+TLazyProc<ULONG(NTAPI*)(LONG)> pRtlNtStatusToDosError(u"ntdll.dll", "RtlNtStatusToDosError");
 
 HKEY RootKey(int32_t root) {
     switch (root) {
@@ -55,6 +58,48 @@ bool OpenKey(int32_t root, const std::u16string& subkey, REGSAM access, bool vie
         return false;
     }
     return true;
+}
+
+// Opens the key that the path names itself, also when it is a registry
+// link: the deletions never act on what a link points to.
+bool OpenKeyNotFollowed(HKEY parent, const std::u16string& subkey, REGSAM access, bool view32, TOpenKey& key) {
+    const LONG status =
+        pRegOpenKeyExW()(parent, WStr(subkey), REG_OPTION_OPEN_LINK, access | ViewBit(view32), &key.Key);
+    if (status != ERROR_SUCCESS) {
+        key.Key = nullptr;
+        SetLastOsError(status);
+        return false;
+    }
+    return true;
+}
+
+// Deletes the open key itself (a link key, not its target); a key that
+// still has subkeys stays. The failure's status goes to LastOsError.
+void DeleteOpenKey(HKEY key) {
+    const LONG status = pNtDeleteKey()(key);
+    if (status != 0) SetLastOsError(pRtlNtStatusToDosError()(status));
+}
+
+TStringArray SubkeyNames(HKEY key) {
+    TStringArray names;
+    wchar_t name[512];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 512;
+        if (pRegEnumKeyExW()(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(std::u16string(reinterpret_cast<const char16_t*>(name), length));
+    }
+    return names;
+}
+
+// The subtree below the open key, deepest first, then the key. A link key
+// has no subkeys of its own, so the walk never enters what it points to.
+void DeleteOpenKeyTree(HKEY key, bool view32) {
+    for (const std::u16string& name : SubkeyNames(key)) {
+        TOpenKey child;
+        if (OpenKeyNotFollowed(key, name, KEY_READ | DELETE, view32, child)) DeleteOpenKeyTree(child.Key, view32);
+    }
+    DeleteOpenKey(key);
 }
 
 bool CreateKey(int32_t root, const std::u16string& subkey, bool view32, TOpenKey& key) {
@@ -160,51 +205,34 @@ bool RegValueExists(int32_t root, const std::u16string& subkey, const std::u16st
 }
 
 TStringArray ListRegSubkeys(int32_t root, const std::u16string& subkey, bool view32) {
-    TStringArray names;
     TOpenKey key;
-    if (!OpenKey(root, subkey, KEY_READ, view32, key)) return names;
-    wchar_t name[512];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = 512;
-        if (pRegEnumKeyExW()(key.Key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.push_back(std::u16string(reinterpret_cast<const char16_t*>(name), length));
-    }
-    return names;
+    if (!OpenKey(root, subkey, KEY_READ, view32, key)) return {};
+    return SubkeyNames(key.Key);
 }
 
 void DeleteRegValue(int32_t root, const std::u16string& subkey, const std::u16string& valueName, bool view32) {
     if (RefuseDeletion(root, subkey)) return;
     TOpenKey key;
-    if (!OpenKey(root, subkey, KEY_SET_VALUE, view32, key)) return;
+    if (!OpenKeyNotFollowed(RootKey(root), subkey, KEY_SET_VALUE, view32, key)) return;
     pRegDeleteValueW()(key.Key, WStr(valueName));
 }
 
 void DeleteRegKeyTree(int32_t root, const std::u16string& subkey, bool view32) {
     if (RefuseDeletion(root, subkey)) return;
-    {
-        TOpenKey key;
-        if (!OpenKey(root, subkey, KEY_READ, view32, key)) return;
-    }
-    for (const std::u16string& name : ListRegSubkeys(root, subkey, view32))
-        DeleteRegKeyTree(root, subkey + u"\\" + name, view32);
-    const LONG status = pRegDeleteKeyExW()(RootKey(root), WStr(subkey), ViewBit(view32), 0);
-    if (status != ERROR_SUCCESS) SetLastOsError(status);
+    TOpenKey key;
+    if (OpenKeyNotFollowed(RootKey(root), subkey, KEY_READ | DELETE, view32, key)) DeleteOpenKeyTree(key.Key, view32);
 }
 
 void DeleteRegKeyIfEmpty(int32_t root, const std::u16string& subkey, bool view32) {
     if (RefuseDeletion(root, subkey)) return;
+    TOpenKey key;
+    if (!OpenKeyNotFollowed(RootKey(root), subkey, KEY_READ | DELETE, view32, key)) return;
+    // A link key holds its link as a value, so it never counts as empty.
     DWORD subkeys = 0;
     DWORD values = 0;
-    LONG status;
-    {
-        TOpenKey key;
-        if (!OpenKey(root, subkey, KEY_READ, view32, key)) return;
-        status = pRegQueryInfoKeyW()(key.Key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                                     nullptr, nullptr, nullptr, nullptr);
-    }
-    if (status == ERROR_SUCCESS && subkeys == 0 && values == 0)
-        pRegDeleteKeyExW()(RootKey(root), WStr(subkey), ViewBit(view32), 0);
+    const LONG status = pRegQueryInfoKeyW()(key.Key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                            nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) DeleteOpenKey(key.Key);
 }
 
 } // namespace KS

@@ -43,7 +43,9 @@ TStringArray ListRegSubkeys(int32_t root, const std::u16string& subkey, bool vie
 
 // Best-effort deletions: they report through LastOsError only. An empty key
 // path or a root outside 0..3 is refused with ERROR_INVALID_PARAMETER, since
-// it would name a whole root.
+// it would name a whole root. A registry link (REG_LINK) met as the key or
+// inside the tree is acted on itself, never followed: what it points to is
+// not touched.
 void DeleteRegValue(int32_t root, const std::u16string& subkey, const std::u16string& valueName, bool view32);
 // The key with all its subkeys, deepest first.
 void DeleteRegKeyTree(int32_t root, const std::u16string& subkey, bool view32);

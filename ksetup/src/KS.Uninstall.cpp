@@ -90,6 +90,9 @@ int32_t PhaseTwo(const TUninstallRun& run) {
     // replay as "/VERYSILENT" does and only show the outcome.
     auto observer = System::MakeRef<TSetupObserver>();
     const bool removed = run.Journal->Undo(*observer, true);
+    // The installation folder itself still holds the uninstaller's files:
+    // the clean-up command removes it after them.
+    if (removed) run.Journal->RemoveEmptyFileFolders(run.AppDir);
     const bool restartNeeded = run.Journal->RebootNeeded;
     if (!run.VerySilent) ShowOutcome(run, removed, restartNeeded);
 

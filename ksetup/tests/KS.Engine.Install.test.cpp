@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <new>
 
 #include "KS.Engine.h"
 #include "KS.Sys.Errors.h"
@@ -17,6 +18,7 @@
 #include "KS.Test.Observer.h"
 #include "KS.Test.Provider.h"
 #include "KS.Test.Sandbox.h"
+#include "System.Remainder.Exceptions.h"
 #include "System.Remainder.Os.h"
 #include "TestSupport.h"
 
@@ -260,6 +262,57 @@ TEST_F(Install, EveryFailureLeavesNothingBehind) {
             EXPECT_EQ(Narrow(setup.LastError), Narrow(c.Error));
         ExpectNothingInstalled();
         EXPECT_FALSE(FileExists(folder / u"run.txt"));
+        TearDown();
+    }
+}
+
+TEST_F(Install, AnExceptionOutOfTheProviderFailsAndRollsBackLikeAnyFailure) {
+    // The provider raises in the middle of its files, after the first one
+    // is in place, or while it prepares.
+    class TRaisingProvider : public TFakeFileProvider {
+    public:
+        std::function<void()> Raise;
+        bool RaiseInPrepare = false;
+        bool Prepare(TSetupEngine& engine, TSetupObserver& observer) override {
+            if (RaiseInPrepare) Raise();
+            return TFakeFileProvider::Prepare(engine, observer);
+        }
+        bool InstallFiles(TSetupEngine& engine, TSetupObserver& observer) override {
+            FailAtFile = 1;
+            TFakeFileProvider::InstallFiles(engine, observer);
+            Raise();
+            return true;
+        }
+    };
+    const struct {
+        const char* Name;
+        std::function<void()> Raise;
+        std::u16string Error;
+    } cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, u"memória insuficiente"},
+        {"a library exception", [] { throw System::Exception(u"função ausente"); },
+         u"erro inesperado: função ausente"},
+        {"anything else", [] { throw 42; }, u"erro inesperado"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto raising = MakeRef<TRaisingProvider>();
+        raising->Files = provider->Files;
+        raising->Raise = c.Raise;
+        DeleteFileW(System::WStr(folder / u"setup.log"));
+        TSetupEngine& setup = Engine();
+        setup.Provider = raising;
+        EXPECT_FALSE(setup.Install(observer));
+        EXPECT_EQ(Narrow(setup.LastError), Narrow(c.Error));
+        ASSERT_EQ(raising->Installed.size(), 1u);
+        ExpectNothingInstalled();
+        EXPECT_EQ(observer->LastStatus(), u"Desfazendo...");
+        const std::vector<std::u16string> log = LogLines(folder / u"setup.log");
+        EXPECT_NE(std::find(log.begin(), log.end(), u"ERRO: " + c.Error), log.end());
+
+        raising->RaiseInPrepare = true;
+        EXPECT_FALSE(setup.PrepareProvider(observer));
+        EXPECT_EQ(Narrow(setup.LastError), Narrow(c.Error));
         TearDown();
     }
 }

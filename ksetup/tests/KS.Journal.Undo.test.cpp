@@ -165,3 +165,43 @@ TEST(JournalUndo, RecordsOfWhatExistedBeforeTheRunAreLeftAlone) {
     EXPECT_TRUE(loaded->Undo(*observer, false));
     EXPECT_FALSE(FileExists(folder / u"before.txt"));
 }
+
+TEST(JournalUndo, AnUninstallLeavesNoEmptyFolderOnTheWayToItsFiles) {
+    // An interrupted first run made app, Bin, Rtl\Zyl and Vazio\Fundo and
+    // left a half-written file; the run after it journaled its files only.
+    TTestFolder folder;
+    const std::u16string app = folder / u"app";
+    for (const char16_t* sub : {u"\\Bin\\user", u"\\Rtl\\Zyl", u"\\Vazio\\Fundo", u"\\Docs"})
+        ASSERT_TRUE(CreateDirPath(app + sub));
+    ASSERT_TRUE(CreateDirPath(folder / u"fora"));
+    const std::vector<std::u16string> files = {app + u"\\Bin\\dax.exe", app + u"\\Rtl\\Zyl\\c.dax",
+                                               folder / u"fora\\f.txt"};
+    std::vector<std::u16string> records;
+    for (const std::u16string& file : files) {
+        ASSERT_TRUE(WriteBytes(file, "x"));
+        records.push_back(u"F|" + file);
+    }
+    ASSERT_TRUE(WriteBytes(StagedPath(app + u"\\Rtl\\Zyl\\c.dax"), "metade"));
+    ASSERT_TRUE(WriteBytes(app + u"\\Bin\\user\\notas.txt", "do usuario"));
+    // A record that climbs out of the folder is not followed.
+    records.push_back(u"F|" + app + u"\\..\\fora\\g.txt");
+
+    auto journal = LoadedJournal(folder / u"unins000.dat", records);
+    auto plain = MakeRef<TSetupObserver>();
+    ASSERT_TRUE(journal->Undo(*plain, false));
+    journal->RemoveEmptyFileFolders(app + u"\\");
+
+    EXPECT_FALSE(IsExistingFolder(app + u"\\Rtl"));
+    EXPECT_EQ(ReadBytes(app + u"\\Bin\\user\\notas.txt"), "do usuario");
+    // Empty, but on the way to no file of the journal: nothing says whose.
+    EXPECT_TRUE(IsExistingFolder(app + u"\\Vazio\\Fundo"));
+    EXPECT_TRUE(IsExistingFolder(app + u"\\Docs"));
+    EXPECT_TRUE(IsExistingFolder(folder / u"fora"));
+
+    // Once the user's files are gone, the whole installation folder goes.
+    DeleteFolderTree(app + u"\\Bin\\user");
+    DeleteFolderTree(app + u"\\Vazio");
+    DeleteFolderTree(app + u"\\Docs");
+    journal->RemoveEmptyFileFolders(app);
+    EXPECT_FALSE(IsExistingFolder(app));
+}

@@ -91,3 +91,20 @@ TEST(CatalogEntries, SizesMustBePossible) {
 TEST(CatalogEntries, PrintableTextHidesControlCharacters) {
     EXPECT_EQ(PrintableText(u"a\r\nF|b\x7F\tç"), u"a??F|b??ç");
 }
+
+TEST(CatalogNames, PathsCompareAsWindowsFindsThem) {
+    const struct { const char16_t* a; const char16_t* b; bool same; } cases[] = {
+        {u"C:\\App\\Lib\\a.dll", u"c:/app/lib/A.DLL", true},
+        {u"C:\\App\\Ação.txt", u"C:\\APP\\AÇÃO.TXT", true},
+        {u"C:\\App\\ΣΟΦΙΑ", u"C:\\App\\σοφια", true},
+        {u"C:\\App\\a.txt. .", u"C:\\App\\a.txt", true},
+        {u"C:\\App. \\a.txt", u"C:\\App\\a.txt", true},
+        {u"C:\\App\\a.txt", u"C:\\App\\á.txt", false},
+        {u"C:\\App\\ß", u"C:\\App\\SS", false},
+        {u"C:\\App\\a.txt", u"C:\\App\\.a.txt", false},
+        {u"C:\\App\\a\\b", u"C:\\App\\a b", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PathCompareKey(c.a) == PathCompareKey(c.b), c.same)
+            << KsTest::Narrow(c.a) << " / " << KsTest::Narrow(c.b);
+}

@@ -296,6 +296,45 @@ TEST_F(OnlineProvider, UntrustedEntriesMakeTheCatalogueInvalid) {
     EXPECT_TRUE(Provider->CheckCatalogs());
 }
 
+TEST_F(OnlineProvider, EntriesThatLandOnOneFileAreRefusedBeforeAnyDownload) {
+    using TFiles = std::vector<std::pair<std::u16string, std::string>>;
+    const struct {
+        const char* Name;
+        TFiles Bin;    // under AppDir\Bin
+        TFiles Root;   // a second catalogue under AppDir itself
+        std::u16string Duplicate;  // the file named, or empty when valid
+    } cases[] = {
+        {"ASCII case", {{u"Lib/a.dll", "1"}, {u"lib/A.DLL", "2"}}, {}, u"lib\\A.DLL"},
+        {"slashes", {{u"lib/a.dll", "1"}, {u"lib\\a.dll", "2"}}, {}, u"lib\\a.dll"},
+        {"case beyond ASCII", {{u"Ação.txt", "1"}, {u"AÇÃO.txt", "2"}}, {}, u"AÇÃO.txt"},
+        {"Cyrillic case", {{u"файл.txt", "1"}, {u"ФАЙЛ.txt", "2"}}, {}, u"ФАЙЛ.txt"},
+        {"trailing dot", {{u"a.txt", "1"}, {u"a.txt.", "2"}}, {}, u"a.txt."},
+        {"identical entries", {{u"a.txt", "1"}, {u"a.txt", "1"}}, {}, u"a.txt"},
+        {"two catalogues", {{u"x.dll", "1"}}, {{u"bin/X.dll", "2"}}, u"bin\\X.dll"},
+        {"distinct names", {{u"a.txt", "1"}, {u"á.txt", "2"}, {u"ß.txt", "3"}, {u"SS.txt", "4"}}, {}, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Provider->Catalogs.clear();
+        AddCatalog(u"Bin", AppDir + u"\\Bin", c.Bin);
+        AddCatalog(u"Raiz", AppDir, c.Root);
+        const bool prepared = Provider->Prepare(*Engine, *Observer);
+        if (c.Duplicate.empty()) {
+            EXPECT_TRUE(prepared) << KsTest::Narrow(Provider->LastError());
+            continue;
+        }
+        EXPECT_FALSE(prepared);
+        const std::u16string catalog = c.Root.empty() ? u"Bin" : u"Raiz";
+        const std::u16string target = (c.Root.empty() ? AppDir + u"\\Bin\\" : AppDir + u"\\") + c.Duplicate;
+        EXPECT_EQ(KsTest::Narrow(Provider->LastError()),
+                  KsTest::Narrow(u"catálogo " + catalog + u" inválido: dois itens gravam o mesmo arquivo \"" +
+                                 target + u"\""));
+        EXPECT_TRUE(Provider->Jobs.empty());
+    }
+    EXPECT_EQ(Source->Fetches(), 0);
+    EXPECT_FALSE(IsExistingFolder(AppDir));
+}
+
 TEST_F(OnlineProvider, OfflineRunsOnlyWhenNothingIsMissing) {
     AddCatalog(u"Bin", AppDir, {{u"a.txt", "a"}, {u"b.txt", "b"}});
     Provider->Offline = true;
@@ -544,29 +583,72 @@ HANDLE StartProcess(std::u16string command) {
     return child.hProcess;
 }
 
+constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+
+// The system's pending renames as stored: pairs of source and target (empty
+// for a deletion), each ended by a NUL.
+std::u16string PendingRenames(HKEY sessionManager) {
+    DWORD size = 0;
+    RegQueryValueExW(sessionManager, kPendingRenames, nullptr, nullptr, nullptr, &size);
+    std::u16string value(size / 2, u'\0');
+    RegQueryValueExW(sessionManager, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
+    return value;
+}
+
 // Takes the pending rename of the temporary file out of the system's list;
 // true when it was there.
 bool TakePendingRename(const std::u16string& from) {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return false;
-    DWORD size = 0;
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
-    std::u16string value(size / 2, u'\0');
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
-                     &size);
+    std::u16string value = PendingRenames(key);
     const std::u16string source = u"\\??\\" + from + u'\0';
     const size_t at = value.find(source);
     bool found = at != std::u16string::npos;
     if (found) {
         const size_t end = value.find(u'\0', at + source.size());
         value.erase(at, end + 1 - at);
-        RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(value.data()), DWORD(value.size() * 2));
+        RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                       DWORD(value.size() * 2));
     }
     RegCloseKey(key);
     return found;
+}
+
+// The sources of the system's pending renames that lie in the folder.
+std::vector<std::u16string> PendingRenameSourcesIn(const std::u16string& folder) {
+    std::vector<std::u16string> sources;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return sources;
+    const std::vector<std::u16string> items = SplitByChar(PendingRenames(key), u'\0');
+    RegCloseKey(key);
+    const std::u16string prefix = u"\\??\\" + folder + u"\\";
+    for (size_t i = 0; i < items.size(); i += 2)
+        if (HasPrefixIgnoreCase(items[i], prefix)) sources.push_back(items[i].substr(4));
+    return sources;
+}
+
+TEST_F(OnlineProvider, ARollbackCancelsTheReplacementsLeftForTheRestart) {
+    AddCatalog(u"Bin", AppDir, {{u"held.dll", "versao nova"}, {u"bad.bin", "nunca chega"}});
+    CreateDirPath(AppDir);
+    const std::u16string held = AppDir + u"\\held.dll";
+    WriteBytes(held, "versao velha");
+    Source->Fails = [](const std::u16string& name, int) { return name == u"bad.bin"; };
+    Engine->Provider = Provider;
+    {
+        THeldFile holder(held);
+        ASSERT_TRUE(holder.Held());
+        ASSERT_TRUE(Engine->PrepareProvider(Observer)) << KsTest::Narrow(Engine->LastError);
+        EXPECT_FALSE(Engine->Install(Observer));
+    }
+    EXPECT_EQ(KsTest::Narrow(Engine->LastError), "bad.bin: falha simulada");
+    EXPECT_EQ(Provider->RebootCount.load(), 1);
+    EXPECT_EQ(ReadBytes(held), "versao velha");
+    EXPECT_FALSE(FileExists(StagedPath(held)));
+    for (const std::u16string& source : PendingRenameSourcesIn(Folder.Path()))
+        EXPECT_FALSE(FileExists(source)) << KsTest::Narrow(source);
+    TakePendingRename(StagedPath(held));
 }
 
 TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
@@ -581,6 +663,8 @@ TEST_F(OnlineProvider, ATargetHeldOpenIsReplacedAtTheNextRestart) {
     EXPECT_EQ(Provider->RebootCount.load(), 1);
     EXPECT_TRUE(Engine->RebootNeeded);
     EXPECT_EQ(ReadBytes(held + u".ksetup.tmp"), "versao nova");
+    // Journaled, so that an uninstall before the restart cancels it.
+    EXPECT_TRUE(Engine->Journal->Contains(u"F|" + held + u".ksetup.tmp"));
     EXPECT_EQ(ReadBytes(AppDir + u"\\free.dll"), "livre");
     EXPECT_TRUE(TakePendingRename(held + u".ksetup.tmp"));
 

@@ -74,6 +74,19 @@ protected:
     std::u16string Key;
 };
 
+// A registry link at key pointing to target, both under HKLM in the 64-bit view.
+void MakeLink(const std::u16string& key, const std::u16string& target) {
+    HKEY link;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, WStr(key), 0, nullptr, REG_OPTION_CREATE_LINK,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &link, nullptr),
+              ERROR_SUCCESS);
+    const std::u16string path = u"\\Registry\\Machine\\" + target;
+    EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(path.data()),
+                             DWORD(path.size() * sizeof(char16_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(link);
+}
+
 } // namespace
 
 TEST(RegRootIndex, ShortAndLongNamesInAnyCase) {
@@ -234,4 +247,35 @@ TEST_F(RegistryKeys, DeletionsNamingAWholeRootAreRefused) {
         DeleteRegValue(badRoot, Key + u"\\Child", u"v", kView64);
     }
     EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, Key + u"\\Child", u"v", KEY_WOW64_64KEY).Status, ERROR_SUCCESS);
+}
+
+TEST_F(RegistryKeys, DeletionsNeverFollowARegistryLink) {
+    // What the links point to: a key with a value and a subkey, and an empty one.
+    const std::u16string target = Key + u"\\Target";
+    const std::u16string emptyTarget = Key + u"\\EmptyTarget";
+    ASSERT_TRUE(WriteRegDword(kHklm, target, u"kept", 1, kView64));
+    ASSERT_TRUE(WriteRegDword(kHklm, target + u"\\Inner", u"kept", 2, kView64));
+    ASSERT_TRUE(CreateRegKey(kHklm, emptyTarget, kView64));
+    const std::u16string tree = Key + u"\\Tree";
+    ASSERT_TRUE(WriteRegDword(kHklm, tree + u"\\Own", u"v", 3, kView64));
+    MakeLink(tree + u"\\Link", target);
+    MakeLink(Key + u"\\Direct", target);
+    MakeLink(Key + u"\\ToEmpty", emptyTarget);
+    ASSERT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, tree + u"\\Link\\Inner", u"kept", KEY_WOW64_64KEY).Status, ERROR_SUCCESS);
+
+    DeleteRegValue(kHklm, Key + u"\\Direct", u"kept", kView64);
+    DeleteRegKeyIfEmpty(kHklm, Key + u"\\ToEmpty", kView64);
+    DeleteRegKeyTree(kHklm, tree, kView64);
+    DeleteRegKeyTree(kHklm, Key + u"\\Direct", kView64);
+
+    EXPECT_FALSE(KeyExists(kHklm, tree, kView64));
+    EXPECT_FALSE(KeyExists(kHklm, Key + u"\\Direct", kView64));
+    EXPECT_TRUE(KeyExists(kHklm, Key + u"\\ToEmpty", kView64));
+    EXPECT_TRUE(KeyExists(kHklm, emptyTarget, kView64));
+    EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, target, u"kept", KEY_WOW64_64KEY).Status, ERROR_SUCCESS);
+    EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, target + u"\\Inner", u"kept", KEY_WOW64_64KEY).Status, ERROR_SUCCESS);
+
+    // The whole test key, links and targets alike, goes at the end.
+    DeleteRegKeyTree(kHklm, Key, kView64);
+    EXPECT_FALSE(KeyExists(kHklm, Key, kView64));
 }

@@ -4,6 +4,7 @@ exit codes, the mode choice and the self-update hand-over.
 
 The tests share the session's Wine prefix and run one after another; each
 one that installs also uninstalls, or removes what it left."""
+import re
 import shutil
 import subprocess
 import time
@@ -51,29 +52,54 @@ def host_path(wine, windows_path: str) -> Path:
     return prefix(wine) / "drive_c" / windows_path[3:].replace("\\", "/")
 
 
-def reg_query(wine, *args):
-    """reg.exe's exit code and output; it prints in the console code page (437)."""
-    done = subprocess.run([WINE, "reg", "query", *args], env=wine.env, stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=60)
-    return done.returncode, done.stdout.decode("cp437", "replace").replace("\r\n", "\n")
+ROOT_NAMES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER", "HKCR": "HKEY_CLASSES_ROOT",
+              "HKU": "HKEY_USERS"}
+
+
+def reg_values(wine, key, view=64):
+    """The values of a key by lower-cased name (value names ignore case; ""
+    for the default value), None when the key is missing. Read through "reg export", whose file is UTF-16 ("reg
+    query" prints in code page 437, which has no "ã"): strings and
+    expandable strings as text, DWORDs as numbers."""
+    exported = prefix(wine) / "drive_c" / "ks-e2e-export.reg"
+    done = subprocess.run([WINE, "reg", "export", key, "C:\\ks-e2e-export.reg", f"/reg:{view}", "/y"],
+                          env=wine.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+    if done.returncode != 0 or not exported.exists():
+        return None
+    text = exported.read_bytes().decode("utf-16")
+    exported.unlink()
+    root, _, rest = key.partition("\\")
+    section = f"[{ROOT_NAMES.get(root.upper(), root)}\\{rest}]".lower()
+    unescape = lambda quoted: re.sub(r"\\(.)", r"\1", quoted[1:-1])  # noqa: E731
+    values, inside = {}, False
+    # Long hex data goes on over several lines, each but the last ending in "\".
+    for line in re.sub(r"\\\r?\n\s*", "", text).splitlines():
+        if line.startswith("["):
+            inside = line.lower() == section
+            continue
+        found = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line) if inside else None
+        if not found:
+            continue
+        name, data = ("" if found[1] == "@" else unescape(found[1]).lower()), found[2]
+        if data.startswith('"'):
+            values[name] = unescape(data)
+        elif data.startswith("dword:"):
+            values[name] = int(data[6:], 16)
+        elif data.startswith("hex(2):"):
+            values[name] = bytes.fromhex(data[7:].replace(",", "")).decode("utf-16-le").rstrip("\0")
+        else:
+            values[name] = data
+    return values
 
 
 def reg_value(wine, key, name=None, view=64):
-    """A registry value's data as reg.exe prints it (name None: the default
-    value); None when missing."""
-    which = ["/ve"] if name is None else ["/v", name]
-    code, out = reg_query(wine, key, *which, f"/reg:{view}")
-    if code != 0:
-        return None
-    for line in out.splitlines():
-        parts = line.strip().split("    ")
-        if len(parts) >= 2 and parts[0] == (name if name is not None else "(Default)"):
-            return parts[2] if len(parts) == 3 else ""
-    return None
+    """A value's data (name None: the default value); None when missing."""
+    values = reg_values(wine, key, view)
+    return None if values is None else values.get((name or "").lower())
 
 
 def reg_key_exists(wine, key, view=64) -> bool:
-    return reg_query(wine, key, f"/reg:{view}")[0] == 0
+    return reg_values(wine, key, view) is not None
 
 
 def shortcuts(wine):
@@ -157,7 +183,7 @@ def test_silent_install_rerun_and_uninstall(wine, server, tmp_path, app):
         f'"{dir_}\\Bin\\Dax.exe" "%1"'
     assert (dir_ + "\\Bin").lower() in reg_value(wine, ENVIRONMENT_KEY, "Path").lower().split(";")
     assert reg_value(wine, UNINSTALL_KEY, "UninstallString") == f'"{dir_}\\unins000.exe"'
-    assert reg_value(wine, UNINSTALL_KEY, "DisplayName").startswith("Ostrel Dax")
+    assert reg_value(wine, UNINSTALL_KEY, "DisplayName") == "Ostrel Dax versão 1.0.0"
 
     lines = log.read_bytes().decode("utf-8").splitlines()
     assert any(l.endswith(f" --- instalando Ostrel Dax 1.0.0 em {dir_}") for l in lines), lines
@@ -204,6 +230,38 @@ def test_a_failed_download_rolls_back_and_ends_with_8(wine, server, tmp_path, ap
     assert run_installer(wine, installer(), *args) == 8
     assert not (app / "Bin" / "Dax.exe").exists()
     assert not (app / "unins000.dat").exists()
+    assert not reg_key_exists(wine, UNINSTALL_KEY)
+
+
+def test_an_install_killed_midway_and_run_again_uninstalls_without_residue(wine, server, tmp_path, app):
+    files = publish_sample(server, tmp_path)
+    args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name]
+    # One file answers late: the others arrive, and then the power goes.
+    server.slow_seconds = 30
+    server.always("/Fonts/DaxMono.ttf", "slow")
+    first = subprocess.Popen([WINE, str(installer()), *args], env=wine.env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        assert wait_until(lambda: (app / "Rtl" / "Zyl" / "Controls.dax").is_file() and
+                          (app / "Bin" / "Dax.exe").is_file(), seconds=60)
+    finally:
+        # Everything of this session's prefix ends at once, the installer too.
+        wine.stop()
+        wine.keep_server()
+        first.wait(timeout=60)
+    assert (app / "Fonts").is_dir() and not (app / "Fonts" / "DaxMono.ttf").exists()
+    assert not (app / "unins000.dat").exists()
+
+    server.clear()
+    assert run_installer(wine, installer(), *args) == 0
+    for name, data in files.items():
+        assert (app / name).read_bytes() == data, name
+    installed = sorted(str(p.relative_to(app)) for p in app.rglob("*") if p.is_file())
+    assert installed == sorted(list(files) + ["unins000.dat", "unins000.exe"])
+
+    # The folders the killed run made go with the uninstall, and so does
+    # the installation folder (uninstall() waits for it).
+    assert uninstall(wine, app) == 0
     assert not reg_key_exists(wine, UNINSTALL_KEY)
 
 
