@@ -78,8 +78,11 @@ TBytes MakeBmp(const TBmpFile& f) {
     return file;
 }
 
+// Decodes a copy without spare capacity, so that the sanitizer sees any
+// read past the data.
 TRef<TPlatformSurface> Decode(const TBytes& file, TPlatformServices& services) {
-    return DecodeBmp(file.data(), int32_t(file.size()), services);
+    const TBytes exact(file);
+    return DecodeBmp(exact.data(), int32_t(exact.size()), services);
 }
 
 std::vector<uint32_t> Words(const TBytes& bytes) {
