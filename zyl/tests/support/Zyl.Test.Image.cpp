@@ -44,14 +44,14 @@ TRef<TMemoryServices> PaddedServices() {
 TBytes SurfaceBytes(TPlatformSurface& surface) {
     const size_t rowBytes = size_t(surface.Width()) * 4;
     TBytes pixels(rowBytes * size_t(surface.Height()));
-    for (int32_t y = 0; y < surface.Height(); ++y)
+    for (int32_t y = 0; rowBytes > 0 && y < surface.Height(); ++y)
         std::memcpy(pixels.data() + rowBytes * y, surface.Bits() + int64_t(surface.Stride()) * y, rowBytes);
     return pixels;
 }
 
 void FillSurface(TPlatformSurface& surface, const TBytes& pixels) {
     const size_t rowBytes = size_t(surface.Width()) * 4;
-    for (int32_t y = 0; y < surface.Height(); ++y)
+    for (int32_t y = 0; rowBytes > 0 && y < surface.Height(); ++y)
         std::memcpy(surface.Bits() + int64_t(surface.Stride()) * y, pixels.data() + rowBytes * y, rowBytes);
     surface.FinishDrawing();
 }
