@@ -56,6 +56,32 @@ void FillSurface(TPlatformSurface& surface, const TBytes& pixels) {
     surface.FinishDrawing();
 }
 
+TRef<TPlatformSurface> FilledSurface(TPlatformServices& services, int32_t width, int32_t height, bool hasAlpha,
+                                     const TBytes& pixels) {
+    TRef<TPlatformSurface> surface = services.CreateSurface(width, height, hasAlpha);
+    FillSurface(*surface, pixels);
+    return surface;
+}
+
+std::vector<uint32_t> PixelWords(const TBytes& pixels) {
+    std::vector<uint32_t> words(pixels.size() / 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint32_t(pixels[4 * i]) | uint32_t(pixels[4 * i + 1]) << 8 | uint32_t(pixels[4 * i + 2]) << 16 |
+                   uint32_t(pixels[4 * i + 3]) << 24;
+    return words;
+}
+
+std::vector<TRandomSurface> RandomSurfaces() {
+    std::vector<TRandomSurface> surfaces;
+    for (auto [width, height] : {std::pair{1, 1}, std::pair{5, 3}, std::pair{33, 17}})
+        for (bool hasAlpha : {false, true})
+            for (uint32_t seed = 1; seed <= 3; ++seed)
+                surfaces.push_back({std::to_string(width) + "x" + std::to_string(height) + (hasAlpha ? " alpha" : "") +
+                                        " seed " + std::to_string(seed),
+                                    width, height, hasAlpha, RandomPixels(width, height, hasAlpha, seed)});
+    return surfaces;
+}
+
 TBytes RandomPixels(int32_t width, int32_t height, bool hasAlpha, uint32_t seed) {
     TBytes pixels(size_t(width) * size_t(height) * 4);
     uint32_t x = seed * 2654435761u + 1;
