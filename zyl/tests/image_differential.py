@@ -9,7 +9,10 @@ the probe (zyl_image_probe) and compares the pixels with
 as the surfaces store it when the decoder reports alpha. 5-bit BMP channels
 may differ by 1 (ImageMagick widens them by bit copying, the decoder by
 scaling). Left out, since the decoder reads them differently on purpose:
-filter types above 4, damaged CRCs, palette images without PLTE.
+filter types above 4, damaged CRCs, palette images without PLTE. 16-bit
+"BMP3:" files are left out too: ImageMagick 6 marks them BI_BITFIELDS but
+writes no masks after the 40-byte header, so their first pixels are read as
+masks.
 
 Usage: image_differential.py PROBE WORK_FOLDER
 """
