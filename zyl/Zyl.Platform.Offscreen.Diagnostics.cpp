@@ -86,6 +86,16 @@ void VerifyPartialRepaint(TPlatformSurface* WindowSurface, int32_t Width, int32_
     }
 }
 
+TDiagnosticOutputProc& DiagnosticOutputProc() {
+    static TDiagnosticOutputProc proc = WriteStandardOutput;
+    return proc;
+}
+
+TDebugOutputProc& DebugOutputProc() {
+    static TDebugOutputProc proc = WriteDebugOutput;
+    return proc;
+}
+
 void ReportPresentFailure(const std::u16string& Message) {
     if (presentFailureReported) return;
     presentFailureReported = true;
