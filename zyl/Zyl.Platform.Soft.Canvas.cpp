@@ -107,7 +107,9 @@ bool TSoftCanvas::GetClipBox(int32_t& left, int32_t& top, int32_t& right, int32_
     top = ClampToInt32(int64_t(ClipBox.Top) - State.OriginY);
     right = ClampToInt32(int64_t(ClipBox.Right) - State.OriginX);
     bottom = ClampToInt32(int64_t(ClipBox.Bottom) - State.OriginY);
-    return right > left && bottom > top;
+    // Decided on the device box: with an extreme origin the logical box
+    // saturates and could look empty.
+    return ClipBox.Right > ClipBox.Left && ClipBox.Bottom > ClipBox.Top;
 }
 
 void TSoftCanvas::UpdateClipBox() {

@@ -271,6 +271,12 @@ TEST(SoftCanvasClip, IntersectExcludeAndReset) {
     EXPECT_EQ(ClipBoxOf(c)[0], 10 - INT32_MAX);
 }
 
+TEST(SoftCanvasClip, ClipBoxUnderAnExtremeOriginIsStillGiven) {
+    TFixture f(10, 10);
+    f.Canvas->SetOrigin(INT32_MIN, INT32_MIN);
+    EXPECT_EQ(ClipBoxOf(*f.Canvas), (std::array<int32_t, 5>{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, 1}));
+}
+
 TEST(SoftCanvasClip, ManyExclusionsCollapseToTheBoundingBox) {
     TFixture f(1000, 1000);
     TSoftCanvas& c = *f.Canvas;
