@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Png.h"
 
 namespace Zyl {
@@ -66,6 +67,13 @@ bool SoftAutoChoiceAllowed() { return false; }
 void CreateSoftServices() {
     if (CurrentPlatformServices()) return;
     SetCurrentPlatformServices(RaiseOnBadAlloc([] { return TRef<TPlatformServices>(MakeRef<TSoftServices>()); }));
+}
+
+void RegisterSoftCanvasBackend() {
+    RegisterCanvasBackend(u"soft",
+                          u"Canvas por software (BGRA, texto por contornos de fontes empacotadas): pixels identicos em "
+                          u"todos os sistemas",
+                          CanvasKindBackend, 7, 0xBD, 100, nullptr, SoftAutoChoiceAllowed, CreateSoftServices);
 }
 
 } // namespace Zyl

@@ -61,7 +61,10 @@ public:
     std::u16string MonospaceFontName() override;
 };
 
-// The backend's registration entries.
+// Registers "soft" with the canvas backends: part of the start-up
+// registrations, after the presenters'.
+void RegisterSoftCanvasBackend();
+// Never: "auto" never picks "soft"; only a chain that names it does.
 bool SoftAutoChoiceAllowed();
 // Installs a TSoftServices as the current services unless some are installed.
 void CreateSoftServices();

@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "System.Remainder.Exceptions.h"
+#include "Zyl.Platform.CanvasBackend.Reset.h"
+#include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Test.Env.h"
 #include "Zyl.Test.Image.h"
 #include "Zyl.Test.Memory.h"
 
@@ -148,6 +151,28 @@ TEST(SoftServices, CreateSoftServicesInstallsOnlyWhenNoneAre) {
     Testing::TScopedPlatformServices installed(other);
     CreateSoftServices();
     EXPECT_EQ(CurrentPlatformServices(), other.Get());
+}
+
+TEST(SoftServices, RegistrationAndChoiceByName) {
+    ResetCanvasBackendState();
+    RegisterSoftCanvasBackend();
+    TRef<TCanvasBackendInfo> soft = FindCanvasBackend(u"SOFT");
+    ASSERT_TRUE(soft);
+    EXPECT_EQ(soft->Name, u"soft");
+    EXPECT_EQ(soft->Description, u"Canvas por software (BGRA, texto por contornos de fontes empacotadas): pixels "
+                                 u"identicos em todos os sistemas");
+    EXPECT_EQ(soft->Kind, CanvasKindBackend);
+    EXPECT_EQ(soft->Platforms, 7);
+    EXPECT_EQ(soft->Caps, 0xBD);
+    EXPECT_EQ(soft->Priority, 100);
+    EXPECT_EQ(soft->AvailabilityTest, nullptr);
+    EXPECT_EQ(BuildAutoCanvasChain(), u"");
+    {
+        Testing::TScopedEnvVar canvas(u"ZYL_CANVAS", std::u16string(u"soft"));
+        EXPECT_EQ(ActivateCanvasBackend(), u"soft");
+        EXPECT_NE(dynamic_cast<TSoftServices*>(CurrentPlatformServices()), nullptr);
+    }
+    ResetCanvasBackendState();
 }
 
 // ---- Canvas state --------------------------------------------------------------------
