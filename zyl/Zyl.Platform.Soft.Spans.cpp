@@ -311,7 +311,7 @@ void TSoftCanvas::Composite(const TSource& s, int64_t srcLeft, int64_t srcTop, i
     }
     if (runFirst >= runEnd) return;
     ZYL_PIXEL_CHECK(runFirst >= 0 && runEnd <= Width);
-    const int64_t* column = columns.data() - x0;
+    auto column = [&](int64_t x) { return columns[size_t(x - x0)]; };
 
     const bool copyMode = rop == kSrcCopy && !blending && !transparent && SingleClip;
     const bool premultipliedBlend =
@@ -327,15 +327,15 @@ void TSoftCanvas::Composite(const TSource& s, int64_t srcLeft, int64_t srcTop, i
         uint32_t* d = Pixel(runFirst, y) - runFirst;
         const uint32_t* row = &s.At(0, sy);
         if (copyMode && dw == sw) {
-            CopyRow(d + runFirst, row + column[runFirst], runEnd - runFirst, mask);
+            CopyRow(d + runFirst, row + column(runFirst), runEnd - runFirst, mask);
         } else if (copyMode) {
-            for (int64_t x = runFirst; x < runEnd; ++x) d[x] = row[column[x]] | mask;
+            for (int64_t x = runFirst; x < runEnd; ++x) d[x] = row[column(x)] | mask;
         } else if (premultipliedBlend) {
-            BlendPremultipliedRow(d + runFirst, row + column[runFirst], runEnd - runFirst, !SurfaceHasAlpha);
+            BlendPremultipliedRow(d + runFirst, row + column(runFirst), runEnd - runFirst, !SurfaceHasAlpha);
         } else {
             for (int64_t x = runFirst; x < runEnd; ++x) {
                 if (!SingleClip && !IsPixelVisible(x, y)) continue;
-                const uint32_t sp = row[column[x]];
+                const uint32_t sp = row[column(x)];
                 uint32_t& dp = d[x];
                 if (transparent) {
                     if ((sp & 0xFFFFFF) != key) dp = sp | 0xFF000000u;
