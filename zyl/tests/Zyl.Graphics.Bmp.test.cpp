@@ -85,11 +85,6 @@ TRef<TPlatformSurface> Decode(const TBytes& file, TPlatformServices& services) {
     return DecodeBmp(exact.data(), int32_t(exact.size()), services);
 }
 
-std::vector<uint32_t> Words(const TBytes& bytes) {
-    std::vector<uint32_t> words(bytes.size() / 4);
-    for (size_t i = 0; i < words.size(); ++i) words[i] = Le32(bytes, 4 * i);
-    return words;
-}
 
 TBmpFile With(std::function<void(TBmpFile&)> change) {
     TBmpFile f;
@@ -258,7 +253,7 @@ TEST(BmpDecode, Variants) {
         EXPECT_EQ(surface->Width(), c.File.Width);
         EXPECT_EQ(surface->Height(), std::abs(c.File.Height));
         EXPECT_EQ(surface->HasAlpha(), c.HasAlpha);
-        EXPECT_EQ(Words(SurfaceBytes(*surface)), c.Pixels);
+        EXPECT_EQ(PixelWords(SurfaceBytes(*surface)), c.Pixels);
         EXPECT_TRUE(static_cast<TMemorySurface*>(surface.Get())->PaddingIntact());
     }
 }
@@ -380,21 +375,10 @@ TEST(BmpDecode, NoCurrentServices) {
     EXPECT_FALSE(DecodeBmp(file.data(), int32_t(file.size())));
 }
 
-namespace {
-
-TRef<TPlatformSurface> SurfaceOf(TPlatformServices& services, int32_t width, int32_t height, bool hasAlpha,
-                                 const TBytes& pixels) {
-    TRef<TPlatformSurface> surface = services.CreateSurface(width, height, hasAlpha);
-    FillSurface(*surface, pixels);
-    return surface;
-}
-
-} // namespace
-
 TEST(BmpEncode, OpaqueFile) {
     const TRef<TMemoryServices> services = PaddedServices();
     const TRef<TPlatformSurface> surface =
-        SurfaceOf(*services, 3, 1, false, {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255});
+        FilledSurface(*services, 3, 1, false, {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255});
     const TBytes file = EncodeBmp(*surface);
     ASSERT_EQ(file.size(), 66u);
     TBytes expected = {'B', 'M'};
@@ -415,7 +399,7 @@ TEST(BmpEncode, OpaqueFile) {
 
 TEST(BmpEncode, AlphaFile) {
     const TRef<TMemoryServices> services = PaddedServices();
-    const TRef<TPlatformSurface> surface = SurfaceOf(*services, 1, 1, true, {0, 0, 64, 128});
+    const TRef<TPlatformSurface> surface = FilledSurface(*services, 1, 1, true, {0, 0, 64, 128});
     const TBytes file = EncodeBmp(*surface);
     ASSERT_EQ(file.size(), 126u);
     EXPECT_EQ(Le32(file, 2), 126u);
@@ -438,28 +422,13 @@ TEST(BmpEncode, AlphaFile) {
 TEST(BmpEncode, RowsBottomUpAndUnpremultiplied) {
     const TRef<TMemoryServices> services = PaddedServices();
     const TRef<TPlatformSurface> surface =
-        SurfaceOf(*services, 2, 2, true, {25, 50, 100, 128, 1, 2, 3, 0, 4, 5, 6, 255, 0, 0, 200, 100});
+        FilledSurface(*services, 2, 2, true, {25, 50, 100, 128, 1, 2, 3, 0, 4, 5, 6, 255, 0, 0, 200, 100});
     const TBytes file = EncodeBmp(*surface);
     EXPECT_EQ(TBytes(file.begin() + 122, file.end()),
               (TBytes{4, 5, 6, 255, 0, 0, 255, 100, 50, 100, 199, 128, 1, 2, 3, 0}));
 }
 
 namespace {
-
-class THugeSurface : public TPlatformSurface {
-public:
-    THugeSurface(int32_t width, int32_t height, bool hasAlpha) : width_(width), height_(height), alpha_(hasAlpha) {}
-    int32_t Width() override { return width_; }
-    int32_t Height() override { return height_; }
-    bool HasAlpha() override { return alpha_; }
-    uint8_t* Bits() override { return pixel_; }
-    int32_t Stride() override { return 0; }
-
-private:
-    int32_t width_, height_;
-    bool alpha_;
-    uint8_t pixel_[4] = {};
-};
 
 void ExpectInvalid(TPlatformSurface& surface) {
     try {
@@ -474,9 +443,9 @@ void ExpectInvalid(TPlatformSurface& surface) {
 
 TEST(BmpEncode, RefusesFilesPast2GiB) {
     // 24 bits, stride 69512: 30894 rows make 54 + 2147503728 bytes; 30893 rows would fit.
-    THugeSurface opaque(23170, 30894, false);
+    TSizeOnlySurface opaque(23170, 30894, false);
     ExpectInvalid(opaque);
-    THugeSurface alpha(23171, 23171, true);
+    TSizeOnlySurface alpha(23171, 23171, true);
     ExpectInvalid(alpha);
 }
 
@@ -502,28 +471,19 @@ TBytes Opaque(TBytes pixels) {
 
 TEST(BmpRoundTrip, RandomSurfaces) {
     const TRef<TMemoryServices> services = PaddedServices();
-    const struct {
-        int32_t Width, Height;
-    } sizes[] = {{1, 1}, {5, 3}, {33, 17}};
-    for (const auto& size : sizes) {
-        for (bool hasAlpha : {false, true}) {
-            for (uint32_t seed = 1; seed <= 3; ++seed) {
-                SCOPED_TRACE(testing::Message() << size.Width << "x" << size.Height << (hasAlpha ? " alpha" : "")
-                                                << " seed " << seed);
-                const TBytes pixels = RandomPixels(size.Width, size.Height, hasAlpha, seed);
-                const TBytes file = EncodeBmp(*SurfaceOf(*services, size.Width, size.Height, hasAlpha, pixels));
-                const TRef<TPlatformSurface> back = Decode(file, *services);
-                ASSERT_TRUE(back);
-                // Nothing tells an all-transparent file from one without alpha.
-                bool clear = hasAlpha;
-                for (size_t i = 3; i < pixels.size(); i += 4) clear = clear && pixels[i] == 0;
-                EXPECT_EQ(back->HasAlpha(), hasAlpha && !clear);
-                EXPECT_EQ(SurfaceBytes(*back), clear ? Opaque(pixels) : pixels);
-            }
-        }
+    for (const TRandomSurface& r : RandomSurfaces()) {
+        SCOPED_TRACE(r.Name);
+        const TBytes file = EncodeBmp(*FilledSurface(*services, r.Width, r.Height, r.HasAlpha, r.Pixels));
+        const TRef<TPlatformSurface> back = Decode(file, *services);
+        ASSERT_TRUE(back);
+        // Nothing tells an all-transparent file from one without alpha.
+        bool clear = r.HasAlpha;
+        for (size_t i = 3; i < r.Pixels.size(); i += 4) clear = clear && r.Pixels[i] == 0;
+        EXPECT_EQ(back->HasAlpha(), r.HasAlpha && !clear);
+        EXPECT_EQ(SurfaceBytes(*back), clear ? Opaque(r.Pixels) : r.Pixels);
     }
     const TBytes clear(5 * 3 * 4, 0);
-    const TRef<TPlatformSurface> back = Decode(EncodeBmp(*SurfaceOf(*services, 5, 3, true, clear)), *services);
+    const TRef<TPlatformSurface> back = Decode(EncodeBmp(*FilledSurface(*services, 5, 3, true, clear)), *services);
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->HasAlpha());
     EXPECT_EQ(SurfaceBytes(*back), Opaque(clear));

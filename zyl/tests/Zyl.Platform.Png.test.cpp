@@ -295,13 +295,6 @@ TPngImage Image(uint32_t width, uint8_t depth, uint8_t colourType, TBytes row, T
     return image;
 }
 
-std::vector<uint32_t> Words(const TBytes& bytes) {
-    std::vector<uint32_t> words(bytes.size() / 4);
-    for (size_t i = 0; i < words.size(); ++i)
-        words[i] = uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 | uint32_t(bytes[4 * i + 2]) << 16 |
-                   uint32_t(bytes[4 * i + 3]) << 24;
-    return words;
-}
 
 } // namespace
 
@@ -347,7 +340,7 @@ TEST(PngDecode, Conversions) {
         const TRef<TPlatformSurface> surface = Decode(MakePng(c.Image), *services);
         ASSERT_TRUE(surface);
         EXPECT_EQ(surface->HasAlpha(), c.HasAlpha);
-        EXPECT_EQ(Words(SurfaceBytes(*surface)), c.Pixels);
+        EXPECT_EQ(PixelWords(SurfaceBytes(*surface)), c.Pixels);
         EXPECT_TRUE(static_cast<TMemorySurface*>(surface.Get())->PaddingIntact());
     }
 }
@@ -403,7 +396,7 @@ TEST(PngDecode, UnknownFilterRowIsUsedAsStored) {
     const TRef<TMemoryServices> services = PaddedServices();
     const TRef<TPlatformSurface> surface = Decode(file, *services);
     ASSERT_TRUE(surface);
-    EXPECT_EQ(Words(SurfaceBytes(*surface)), (std::vector<uint32_t>{0xFF0A0A0A, 0xFF141414, 0xFF0B0B0B, 0xFF161616}));
+    EXPECT_EQ(PixelWords(SurfaceBytes(*surface)), (std::vector<uint32_t>{0xFF0A0A0A, 0xFF141414, 0xFF0B0B0B, 0xFF161616}));
 }
 
 TEST(PngDecode, NoCurrentServices) {
@@ -413,12 +406,6 @@ TEST(PngDecode, NoCurrentServices) {
 
 namespace {
 
-TRef<TPlatformSurface> SurfaceOf(TPlatformServices& services, int32_t width, int32_t height, bool hasAlpha,
-                                 const TBytes& pixels) {
-    TRef<TPlatformSurface> surface = services.CreateSurface(width, height, hasAlpha);
-    FillSurface(*surface, pixels);
-    return surface;
-}
 
 uint32_t BigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
@@ -447,7 +434,7 @@ TBytes ExpectedFile(int32_t width, int32_t height, bool hasAlpha, const TBytes& 
 
 TEST(PngEncode, OnePixelFile) {
     const TRef<TMemoryServices> services = PaddedServices();
-    const TRef<TPlatformSurface> surface = SurfaceOf(*services, 1, 1, false, {0x30, 0x20, 0x10, 0xFF});
+    const TRef<TPlatformSurface> surface = FilledSurface(*services, 1, 1, false, {0x30, 0x20, 0x10, 0xFF});
     const TBytes file = EncodePng(surface.Get());
     EXPECT_EQ(file, ExpectedFile(1, 1, false, {0x00, 0x10, 0x20, 0x30}));
     ASSERT_GE(file.size(), 45u);
@@ -463,7 +450,7 @@ TEST(PngEncode, LargerFilesMatchZlib) {
     const TRef<TMemoryServices> services = PaddedServices();
     for (bool hasAlpha : {false, true}) {
         SCOPED_TRACE(hasAlpha ? "alpha" : "opaque");
-        const TRef<TPlatformSurface> surface = SurfaceOf(*services, 33, 17, hasAlpha, RandomPixels(33, 17, hasAlpha, 5));
+        const TRef<TPlatformSurface> surface = FilledSurface(*services, 33, 17, hasAlpha, RandomPixels(33, 17, hasAlpha, 5));
         const TBytes file = EncodePng(surface.Get());
         EXPECT_EQ(file, ExpectedFile(33, 17, hasAlpha, RawImage(file)));
     }
@@ -472,7 +459,7 @@ TEST(PngEncode, LargerFilesMatchZlib) {
 TEST(PngEncode, Unpremultiplies) {
     const TRef<TMemoryServices> services = PaddedServices();
     const TRef<TPlatformSurface> surface =
-        SurfaceOf(*services, 4, 1, true, {25, 50, 100, 128, 1, 2, 3, 0, 4, 5, 6, 255, 0, 0, 200, 100});
+        FilledSurface(*services, 4, 1, true, {25, 50, 100, 128, 1, 2, 3, 0, 4, 5, 6, 255, 0, 0, 200, 100});
     const TBytes raw = RawImage(EncodePng(surface.Get()));
     EXPECT_EQ(raw, (TBytes{0, 199, 100, 50, 128, 3, 2, 1, 0, 6, 5, 4, 255, 255, 0, 0, 100}));
 }
@@ -486,59 +473,25 @@ TEST(PngEncode, EmptyResults) {
     EXPECT_EQ(file, ExpectedFile(0, 2, false, {0, 0}));
 }
 
-namespace {
-
-// A surface whose size the encoder must refuse before it reads any pixel.
-class THugeSurface : public TPlatformSurface {
-public:
-    THugeSurface(int32_t width, int32_t height, bool hasAlpha) : width_(width), height_(height), alpha_(hasAlpha) {}
-    int32_t Width() override { return width_; }
-    int32_t Height() override { return height_; }
-    bool HasAlpha() override { return alpha_; }
-    uint8_t* Bits() override {
-        ++BitsCalls;
-        return pixel_;
-    }
-    int32_t Stride() override { return 0; }
-    int BitsCalls = 0;
-
-private:
-    int32_t width_, height_;
-    bool alpha_;
-    uint8_t pixel_[4] = {};
-};
-
-} // namespace
-
 TEST(PngEncode, RawImagePast2GiBIsRefused) {
     // (4 x 23170 + 1) x 23170 fits; one more row and column does not.
-    THugeSurface huge(23171, 23171, true);
+    TSizeOnlySurface huge(23171, 23171, true);
     EXPECT_TRUE(EncodePng(&huge).empty());
     EXPECT_EQ(huge.BitsCalls, 0);
-    THugeSurface wide(0x7FFFFFFF, 3, false);
+    TSizeOnlySurface wide(0x7FFFFFFF, 3, false);
     EXPECT_TRUE(EncodePng(&wide).empty());
     EXPECT_EQ(wide.BitsCalls, 0);
 }
 
 TEST(PngRoundTrip, RandomSurfaces) {
     const TRef<TMemoryServices> services = PaddedServices();
-    const struct {
-        int32_t Width, Height;
-    } sizes[] = {{1, 1}, {5, 3}, {33, 17}};
-    for (const auto& size : sizes) {
-        for (bool hasAlpha : {false, true}) {
-            for (uint32_t seed = 1; seed <= 3; ++seed) {
-                SCOPED_TRACE(testing::Message() << size.Width << "x" << size.Height << (hasAlpha ? " alpha" : "")
-                                                << " seed " << seed);
-                const TBytes pixels = RandomPixels(size.Width, size.Height, hasAlpha, seed);
-                const TRef<TPlatformSurface> surface = SurfaceOf(*services, size.Width, size.Height, hasAlpha, pixels);
-                const TBytes file = EncodePng(surface.Get());
-                const TRef<TPlatformSurface> back = Decode(file, *services);
-                ASSERT_TRUE(back);
-                EXPECT_EQ(back->HasAlpha(), hasAlpha);
-                EXPECT_EQ(SurfaceBytes(*back), pixels);
-            }
-        }
+    for (const TRandomSurface& r : RandomSurfaces()) {
+        SCOPED_TRACE(r.Name);
+        const TBytes file = EncodePng(FilledSurface(*services, r.Width, r.Height, r.HasAlpha, r.Pixels).Get());
+        const TRef<TPlatformSurface> back = Decode(file, *services);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->HasAlpha(), r.HasAlpha);
+        EXPECT_EQ(SurfaceBytes(*back), r.Pixels);
     }
 }
 

@@ -44,16 +44,42 @@ TRef<TMemoryServices> PaddedServices() {
 TBytes SurfaceBytes(TPlatformSurface& surface) {
     const size_t rowBytes = size_t(surface.Width()) * 4;
     TBytes pixels(rowBytes * size_t(surface.Height()));
-    for (int32_t y = 0; y < surface.Height(); ++y)
+    for (int32_t y = 0; rowBytes > 0 && y < surface.Height(); ++y)
         std::memcpy(pixels.data() + rowBytes * y, surface.Bits() + int64_t(surface.Stride()) * y, rowBytes);
     return pixels;
 }
 
 void FillSurface(TPlatformSurface& surface, const TBytes& pixels) {
     const size_t rowBytes = size_t(surface.Width()) * 4;
-    for (int32_t y = 0; y < surface.Height(); ++y)
+    for (int32_t y = 0; rowBytes > 0 && y < surface.Height(); ++y)
         std::memcpy(surface.Bits() + int64_t(surface.Stride()) * y, pixels.data() + rowBytes * y, rowBytes);
     surface.FinishDrawing();
+}
+
+TRef<TPlatformSurface> FilledSurface(TPlatformServices& services, int32_t width, int32_t height, bool hasAlpha,
+                                     const TBytes& pixels) {
+    TRef<TPlatformSurface> surface = services.CreateSurface(width, height, hasAlpha);
+    FillSurface(*surface, pixels);
+    return surface;
+}
+
+std::vector<uint32_t> PixelWords(const TBytes& pixels) {
+    std::vector<uint32_t> words(pixels.size() / 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint32_t(pixels[4 * i]) | uint32_t(pixels[4 * i + 1]) << 8 | uint32_t(pixels[4 * i + 2]) << 16 |
+                   uint32_t(pixels[4 * i + 3]) << 24;
+    return words;
+}
+
+std::vector<TRandomSurface> RandomSurfaces() {
+    std::vector<TRandomSurface> surfaces;
+    for (auto [width, height] : {std::pair{1, 1}, std::pair{5, 3}, std::pair{33, 17}})
+        for (bool hasAlpha : {false, true})
+            for (uint32_t seed = 1; seed <= 3; ++seed)
+                surfaces.push_back({std::to_string(width) + "x" + std::to_string(height) + (hasAlpha ? " alpha" : "") +
+                                        " seed " + std::to_string(seed),
+                                    width, height, hasAlpha, RandomPixels(width, height, hasAlpha, seed)});
+    return surfaces;
 }
 
 TBytes RandomPixels(int32_t width, int32_t height, bool hasAlpha, uint32_t seed) {

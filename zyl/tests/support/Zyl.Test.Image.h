@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "System.Remainder.Text.h"
@@ -22,10 +23,49 @@ TBytes SurfaceBytes(TPlatformSurface& surface);
 
 // Writes tight rows into the surface and finishes drawing.
 void FillSurface(TPlatformSurface& surface, const TBytes& pixels);
+// A new surface of the services holding the pixels.
+TRef<TPlatformSurface> FilledSurface(TPlatformServices& services, int32_t width, int32_t height, bool hasAlpha,
+                                     const TBytes& pixels);
+
+// Tight pixel bytes as 0xAARRGGBB words.
+std::vector<uint32_t> PixelWords(const TBytes& pixels);
 
 // Seeded pixels a surface can hold: premultiplied (colour <= alpha) with
 // alpha, alpha 255 without.
 TBytes RandomPixels(int32_t width, int32_t height, bool hasAlpha, uint32_t seed);
+
+// The surfaces the round-trip tests encode: 1 x 1, 5 x 3 and 33 x 17, with
+// and without alpha, three seeds each.
+struct TRandomSurface {
+    std::string Name;
+    int32_t Width, Height;
+    bool HasAlpha;
+    TBytes Pixels;
+};
+std::vector<TRandomSurface> RandomSurfaces();
+
+// A surface that only reports its size, for encoders that must refuse it
+// before reading a pixel; counts the calls of Bits.
+class TSizeOnlySurface : public TPlatformSurface {
+public:
+    TSizeOnlySurface(int32_t width, int32_t height, bool hasAlpha)
+        : width_(width), height_(height), hasAlpha_(hasAlpha) {}
+    int32_t Width() override { return width_; }
+    int32_t Height() override { return height_; }
+    bool HasAlpha() override { return hasAlpha_; }
+    uint8_t* Bits() override {
+        ++BitsCalls;
+        return pixel_;
+    }
+    int32_t Stride() override { return 0; }
+
+    int32_t BitsCalls = 0;
+
+private:
+    int32_t width_, height_;
+    bool hasAlpha_;
+    uint8_t pixel_[4] = {};
+};
 
 // Services whose surfaces a decoder must not write into, each with a name:
 // none at all, no pixel memory, another size, rows shorter than the width.
