@@ -1,5 +1,7 @@
 #include "Zyl.Graphics.h"
 
+#include <algorithm>
+
 namespace Zyl {
 
 using System::TPersistent;
@@ -220,8 +222,16 @@ void TBrush::SetStyle(TBrushStyle value) { Announce(*this, style_, value); }
 
 // ---- Start-up ------------------------------------------------------------------
 
+namespace {
+
+void ThemeChanged(const TZylTheme& theme) { ApplyThemeSysColors(theme); }
+
+} // namespace
+
 void InitializeGraphicsUnit() {
-    ThemeChangeHooks.push_back([](const TZylTheme& theme) { ApplyThemeSysColors(theme); });
+    // Once however often the start-up runs.
+    if (std::find(ThemeChangeHooks.begin(), ThemeChangeHooks.end(), &ThemeChanged) == ThemeChangeHooks.end())
+        ThemeChangeHooks.push_back(&ThemeChanged);
     RegisterGraphicFormat(u".bmp", u"Bitmap", &NewGraphic<TBitmap>);
     RegisterGraphicFormat(u".png", u"PNG", &NewGraphic<TBitmap>);
 }

@@ -20,6 +20,11 @@
 #include "Zyl.Platform.h"
 #include "Zyl.Platform.Drawn.Theme.h"
 
+// windows.h maps DrawText to its W function; this header takes the name back.
+#ifdef DrawText
+#undef DrawText
+#endif
+
 namespace Zyl {
 
 // Pixel arithmetic is done in 64 bits and brought back with this, so extreme

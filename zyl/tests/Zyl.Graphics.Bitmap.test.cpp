@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -339,6 +340,17 @@ TEST_F(TBitmapFixture, FilesThatCannotBeReachedRaiseTheFileStreamErrors) {
     ExpectRaises<System::EFCreateError>([&] { bitmap->SaveToFile(missing); }, u"não foi possível criar o arquivo");
 }
 
+#ifdef _WIN32
+TEST_F(TBitmapFixture, SavesToAFileAndLoadsItBack) {
+    const char* name = "ZylGraphicsBitmapFileRoundTrip.bmp";
+    TRef<TBitmap> source = MakeBitmap(2, 1, {kRed, kBlue});
+    source->SaveToFile(std::u16string(name, name + std::strlen(name)));
+    bitmap->LoadFromFile(std::u16string(name, name + std::strlen(name)));
+    std::remove(name);
+    EXPECT_EQ(Pixels(*bitmap), (std::vector<uint32_t>{kRed, kBlue}));
+}
+#endif
+
 TEST(Bitmap, WithoutABackendRaisesAndStaysAsItWas) {
     TScopedPlatformServices none(nullptr);
     TRef<TBitmap> bitmap = MakeRef<TBitmap>();
@@ -359,6 +371,15 @@ TEST(Bitmap, WithoutABackendRaisesAndStaysAsItWas) {
     ExpectRaises<System::Exception>([&] { bitmap->Assign(source.Get()); }, message);
     EXPECT_TRUE(bitmap->Empty());
     EXPECT_EQ(bitmap->Height(), 7);
+}
+
+TEST_F(TBitmapFixture, ASurfaceTheServicesCannotMakeRaisesAndKeepsTheBitmap) {
+    TRef<TBitmap> source = MakeBitmap(1, 1, {kRed});
+    TRef<TBitmap> b = MakeBitmap(2, 1, {kGreen, kBlue});
+    services->FailCreateSurface = true;
+    ExpectRaises<System::EOutOfMemory>([&] { b->SetSize(3, 3); }, u"Sem memória");
+    ExpectRaises<System::EOutOfMemory>([&] { b->Assign(source.Get()); }, u"Sem memória");
+    EXPECT_EQ(Pixels(*b), (std::vector<uint32_t>{kGreen, kBlue}));
 }
 
 TEST(Graphic, AbstractOperationsNameThemselvesAndTheClass) {
