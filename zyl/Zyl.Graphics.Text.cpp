@@ -163,7 +163,8 @@ void TCanvas::DrawText(TRect& rect, std::u16string& text, TDrawTextFlags flags) 
     TTextLines lines;
     BreakLines(width, prepared, maxLineWidth, singleLine, wordWrap, lines);
     if (!(flags & txMeasure) && ellipsis)
-        for (TTextLine& line : lines) line.Text = EllipsizeLine(width, line.Text, maxLineWidth, flags & txEllipsisStart);
+        for (TTextLine& line : lines)
+            line.Text = EllipsizeLine(width, line.Text, maxLineWidth, flags & txEllipsisStart);
 
     const int64_t totalHeight = int64_t(lines.size()) * lineHeight;
     int32_t maxWidth = 0;

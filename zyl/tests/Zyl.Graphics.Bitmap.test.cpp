@@ -120,7 +120,8 @@ TEST_F(TBitmapFixture, ANewBitmapIsEmptyAndDrawsNothing) {
     EXPECT_FALSE(bitmap->Transparent());
     TRef<TCanvas> canvas = MakeRef<TCanvas>(MakeRef<TRecordingCanvas>(nullptr, services->CanvasLog), false);
     canvas->Draw(bitmap.Get());
-    EXPECT_EQ(CanvasLog(), (TCallLog{"SetPen($0,1,0)", "SetRop2(4)", "SetBrush($FFFFFF,0)", "SetBackground($FFFFFF,0)"}));
+    EXPECT_EQ(CanvasLog(),
+              (TCallLog{"SetPen($0,1,0)", "SetRop2(4)", "SetBrush($FFFFFF,0)", "SetBackground($FFFFFF,0)"}));
     EXPECT_TRUE(services->Calls.empty());
 }
 

@@ -220,7 +220,8 @@ TEST(DrawText, AZeroLineHeightFallsBackToTheHeightOfHg) {
     std::u16string text = u"a\nb";
     f.canvas->DrawText(rect, text, 0);
     EXPECT_NE(std::find(f.platform->Log->begin(), f.platform->Log->end(), "TextExtent(Hg)"), f.platform->Log->end());
-    EXPECT_EQ(f.Drawing(), (TCallLog{"Save()", "ClipRect(0,0,100,100)", "TextOut(0,0,a)", "TextOut(0,13,b)", "Restore()"}));
+    EXPECT_EQ(f.Drawing(),
+              (TCallLog{"Save()", "ClipRect(0,0,100,100)", "TextOut(0,0,a)", "TextOut(0,13,b)", "Restore()"}));
 }
 
 TEST(DrawText, AFailingPlatformCallStillRestoresTheClipAndMarksEverythingDirty) {
