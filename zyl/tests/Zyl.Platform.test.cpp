@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "System.Remainder.Encoding.h"
 #include "Zyl.Platform.h"
 #include "Zyl.Test.Memory.h"
+#include "Zyl.Test.Text.h"
 
 using namespace Zyl;
 using namespace Zyl::Testing;
@@ -14,11 +14,6 @@ using System::MakeRef;
 using System::TRef;
 
 namespace {
-
-std::string Narrow(const std::u16string& text) {
-    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Overrides nothing: every operation is the base class's.
 class TBareApp : public TPlatformApp {};
