@@ -3,9 +3,11 @@
 #include <climits>
 
 #include "Zyl.Test.Recording.h"
+#include "Zyl.Test.Text.h"
 #include "Zyl.Graphics.h"
 
 using namespace Zyl;
+using Zyl::Testing::Narrow;
 using Zyl::Testing::TCallLog;
 using Zyl::Testing::TRecordingCanvas;
 
@@ -13,8 +15,6 @@ namespace {
 
 // The fake's measure: 7 pixels per character.
 const TTextWidth kWidth = [](std::u16string_view s) { return int32_t(s.size()) * 7; };
-
-std::string Narrow(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
 std::string Show(const TTextLines& lines) {
     std::string text;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "System.Remainder.Encoding.h"
 #include "Zyl.Platform.Png.h"
+#include "Zyl.Test.Text.h"
 
 namespace Zyl::Testing {
 
@@ -15,11 +15,6 @@ std::string Hex(int32_t color) {
     char text[16];
     std::snprintf(text, sizeof text, "$%X", uint32_t(color));
     return text;
-}
-
-std::string Utf8(const std::u16string& text) {
-    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Args(std::initializer_list<int64_t> values) {
@@ -61,7 +56,7 @@ void TRecordingCanvas::SetBrush(int32_t color, int32_t style) {
 }
 
 void TRecordingCanvas::SetFont(const std::u16string& name, int32_t height, int32_t style, int32_t color) {
-    Record("SetFont(" + Utf8(name) + "," + Args({height, style}) + "," + Hex(color) + ")");
+    Record("SetFont(" + Narrow(name) + "," + Args({height, style}) + "," + Hex(color) + ")");
 }
 
 void TRecordingCanvas::SetTextAngle(int32_t angle) { Record("SetTextAngle(" + Args({angle}) + ")"); }
@@ -120,16 +115,16 @@ void TRecordingCanvas::FrameRect(int32_t left, int32_t top, int32_t right, int32
 }
 
 void TRecordingCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
-    Record("TextOut(" + Args({x, y}) + "," + Utf8(text) + ")");
+    Record("TextOut(" + Args({x, y}) + "," + Narrow(text) + ")");
 }
 
 void TRecordingCanvas::TextRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x, int32_t y,
                                 const std::u16string& text, bool opaque) {
-    Record("TextRect(" + Args({left, top, right, bottom, x, y}) + "," + Utf8(text) + "," + Args({opaque}) + ")");
+    Record("TextRect(" + Args({left, top, right, bottom, x, y}) + "," + Narrow(text) + "," + Args({opaque}) + ")");
 }
 
 void TRecordingCanvas::TextExtent(const std::u16string& text, int32_t& width, int32_t& height) {
-    Record("TextExtent(" + Utf8(text) + ")");
+    Record("TextExtent(" + Narrow(text) + ")");
     width = int32_t(text.size()) * kFakeCharWidth;
     height = kFakeLineHeight;
 }
