@@ -1,34 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "Zyl.Test.Recording.h"
-#include "Zyl.Graphics.h"
+#include "Zyl.Graphics.Fixture.h"
 
 using namespace Zyl;
 using System::MakeRef;
 using System::TRef;
 using Zyl::Testing::TCallLog;
+using Zyl::Testing::TCanvasFixture;
 using Zyl::Testing::TRecordingCanvas;
 
 namespace {
-
-struct TCanvasFixture {
-    TRef<TRecordingCanvas> platform = MakeRef<TRecordingCanvas>();
-    TRef<TCanvas> canvas = MakeRef<TCanvas>(platform, false);
-    int changing = 0, changed = 0;
-
-    TCanvasFixture() {
-        canvas->OnChanging = [this](System::TObject* sender) {
-            EXPECT_EQ(sender, canvas.Get());
-            ++changing;
-        };
-        canvas->OnChange = [this](System::TObject* sender) {
-            EXPECT_EQ(sender, canvas.Get());
-            ++changed;
-        };
-    }
-    // The calls since the last Take.
-    TCallLog Take() { return std::exchange(*platform->Log, {}); }
-};
 
 const std::string kPenBrush[] = {"SetPen($0,1,0)", "SetRop2(4)", "SetBrush($FFFFFF,0)", "SetBackground($FFFFFF,0)"};
 

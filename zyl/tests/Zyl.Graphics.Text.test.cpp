@@ -2,14 +2,12 @@
 
 #include <climits>
 
-#include "Zyl.Test.Recording.h"
+#include "Zyl.Graphics.Fixture.h"
 #include "Zyl.Test.Text.h"
-#include "Zyl.Graphics.h"
 
 using namespace Zyl;
 using Zyl::Testing::Narrow;
 using Zyl::Testing::TCallLog;
-using Zyl::Testing::TRecordingCanvas;
 
 namespace {
 
@@ -22,18 +20,12 @@ std::string Show(const TTextLines& lines) {
     return text;
 }
 
-// A canvas over a recording platform canvas with everything pushed already,
-// so that the log holds only what the operation under test does.
-struct TCanvasFixture {
-    System::TRef<TRecordingCanvas> platform = System::MakeRef<TRecordingCanvas>();
-    System::TRef<TCanvas> canvas = System::MakeRef<TCanvas>(platform, false);
-    int changing = 0, changed = 0;
-
-    TCanvasFixture() {
-        canvas->OnChanging = [this](System::TObject*) { ++changing; };
-        canvas->OnChange = [this](System::TObject*) { ++changed; };
+// A canvas with everything pushed already, so that the log holds only what
+// the operation under test does.
+struct TTextFixture : Zyl::Testing::TCanvasFixture {
+    TTextFixture() {
         canvas->SyncFont();
-        platform->Log->clear();
+        Take();
     }
 
     // The calls that place text: drawing, underlines and clipping.
@@ -161,7 +153,7 @@ TEST(DrawText, LaysOutAndDrawsAsTheFlagsSay) {
           "Restore()"}},
     };
     for (const TCase& c : cases) {
-        TCanvasFixture f;
+        TTextFixture f;
         TRect rect = c.rect;
         std::u16string text = c.text;
         f.canvas->DrawText(rect, text, c.flags);
@@ -190,7 +182,7 @@ TEST(DrawText, MeasuresWithoutDrawing) {
         {u"abcdefgh", 0, {INT32_MAX - 5, INT32_MAX - 5, 0, 0}, {INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX}},
     };
     for (const TCase& c : cases) {
-        TCanvasFixture f;
+        TTextFixture f;
         TRect rect = c.rect;
         std::u16string text = c.text;
         f.canvas->DrawText(rect, text, c.flags | txMeasure | txModifyText);
@@ -202,7 +194,7 @@ TEST(DrawText, MeasuresWithoutDrawing) {
 }
 
 TEST(DrawText, ModifyTextGivesTheFirstShortenedLine) {
-    TCanvasFixture f;
+    TTextFixture f;
     TRect rect{0, 0, 56, 100};
     std::u16string text = u"Hello world\nb\nc";
     f.canvas->DrawText(rect, text, txEllipsisEnd | txModifyText);
@@ -214,7 +206,7 @@ TEST(DrawText, ModifyTextGivesTheFirstShortenedLine) {
 }
 
 TEST(DrawText, AZeroLineHeightFallsBackToTheHeightOfHg) {
-    TCanvasFixture f;
+    TTextFixture f;
     f.platform->LineHeight = 0;
     TRect rect{0, 0, 100, 100};
     std::u16string text = u"a\nb";
@@ -227,7 +219,7 @@ TEST(DrawText, AZeroLineHeightFallsBackToTheHeightOfHg) {
 TEST(DrawText, AFailingPlatformCallStillRestoresTheClipAndMarksEverythingDirty) {
     for (const std::vector<std::string>& raising :
          {std::vector<std::string>{"TextOut"}, {"ClipRect"}, {"TextOut", "Restore"}}) {
-        TCanvasFixture f;
+        TTextFixture f;
         f.platform->RaiseOn = raising;
         TRect rect{0, 0, 100, 50};
         std::u16string text = u"ab";
@@ -249,7 +241,7 @@ TEST(DrawText, AFailingPlatformCallStillRestoresTheClipAndMarksEverythingDirty) 
 }
 
 TEST(DrawTextDecorations, UnderlinesAndStrikesOutInTheFontColour) {
-    TCanvasFixture f;
+    TTextFixture f;
     f.canvas->Font()->SetColor(0xFF);
     f.canvas->Font()->SetStyle(fsUnderline | fsStrikeOut);
     f.canvas->TextOut(5, 10, u"abc");
