@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "System.Remainder.Os.h"
+#include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
 
 namespace KS {
@@ -46,9 +47,10 @@ void InitializeUnits() {
         InitStage = 4;
         // The widget library registers its further pieces at these stages as
         // its subsystems arrive: 5 the software canvas, 6 Direct2D, 7 GDI+,
-        // 8 GDI, 9 the graphic formats (".bmp", ".png"), 10 the global screen
-        // and application, then the forms-ready flag and the control-at-point
-        // hook.
+        // 8 GDI, 10 the global screen and application, then the forms-ready
+        // flag and the control-at-point hook.
+        Zyl::InitializeGraphicsUnit();
+        InitStage = 9;
         InitStage = 10;
     } catch (...) {
         InitStage = 0;

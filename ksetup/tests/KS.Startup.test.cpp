@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "KS.Startup.h"
+#include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
 
@@ -46,6 +47,18 @@ TEST(InitializeUnits, RegistersTheThreePresentersOnceHoweverOftenItRuns) {
     // The installer's start chooses no canvas yet.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
     Zyl::ResetCanvasBackendState();
+}
+
+TEST(InitializeUnits, RegistersTheGraphicFormatsAndTheThemeHookOnce) {
+    InitializeUnits();
+    InitializeUnits();
+    const std::vector<Zyl::TGraphicFormat>& formats = Zyl::GraphicFormats();
+    ASSERT_EQ(formats.size(), 2u);
+    EXPECT_EQ(formats[0].Extension, u".bmp");
+    EXPECT_EQ(formats[0].Description, u"Bitmap");
+    EXPECT_EQ(formats[1].Extension, u".png");
+    EXPECT_EQ(formats[1].Description, u"PNG");
+    EXPECT_EQ(Zyl::ThemeChangeHooks.size(), 1u);
 }
 
 TEST(ShowMessageBox, GoesThroughTheReplaceableBoxWithTextTitleAndFlags) {
