@@ -5,6 +5,7 @@
 #include "System.Remainder.Os.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.Soft.h"
 
 namespace KS {
 
@@ -45,10 +46,12 @@ void InitializeUnits() {
         FillLocaleSettings();
         Zyl::RegisterCanvasPresenters();
         InitStage = 4;
+        Zyl::RegisterSoftCanvasBackend();
+        InitStage = 5;
         // The widget library registers its further pieces at these stages as
-        // its subsystems arrive: 5 the software canvas, 6 Direct2D, 7 GDI+,
-        // 8 GDI, 10 the global screen and application, then the forms-ready
-        // flag and the control-at-point hook.
+        // its subsystems arrive: 6 Direct2D, 7 GDI+, 8 GDI, 10 the global
+        // screen and application, then the forms-ready flag and the
+        // control-at-point hook.
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
         InitStage = 10;

@@ -36,14 +36,15 @@ TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     EXPECT_TRUE(unaccented(locale.LongMonthNames));
 }
 
-TEST(InitializeUnits, RegistersTheThreePresentersOnceHoweverOftenItRuns) {
+TEST(InitializeUnits, RegistersThePresentersThenTheSoftCanvasOnceHoweverOftenItRuns) {
     Zyl::ResetCanvasBackendState();
     InitializeUnits();
     InitializeUnits();
-    ASSERT_EQ(Zyl::CanvasBackendCount(), 3);
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 4);
     EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
     EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
+    EXPECT_EQ(Zyl::CanvasBackendAt(3)->Name, u"soft");
     // The installer's start chooses no canvas yet.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
     Zyl::ResetCanvasBackendState();
