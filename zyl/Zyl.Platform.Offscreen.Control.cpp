@@ -6,15 +6,13 @@ namespace Zyl {
 
 using System::TRef;
 
-namespace {
-
-void Remove(std::vector<TRef<TOffscreenControl>>& list, const TOffscreenControl& control) {
+bool RemoveControl(std::vector<TRef<TOffscreenControl>>& list, const TOffscreenControl* control) {
     const auto it = std::find_if(list.begin(), list.end(),
-                                 [&](const TRef<TOffscreenControl>& c) { return c.Get() == &control; });
-    if (it != list.end()) list.erase(it);
+                                 [&](const TRef<TOffscreenControl>& c) { return c.Get() == control; });
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
 }
-
-} // namespace
 
 TOffscreenControl::~TOffscreenControl() { Dispose(); }
 
@@ -177,9 +175,9 @@ void TOffscreenControl::DetachFromContainer(TOffscreenControl& control) {
     const TRef<TOffscreenWindow> window = control.Window;
     if (window && DirtyRepaintMode() != 0) window->RequestFullRepaint();
     if (control.Parent)
-        Remove(control.Parent->Children, control);
+        RemoveControl(control.Parent->Children, &control);
     else if (window)
-        Remove(window->TopLevelControls, control);
+        RemoveControl(window->TopLevelControls, &control);
 }
 
 void TOffscreenControl::RequestRepaint() {

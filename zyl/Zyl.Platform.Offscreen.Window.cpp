@@ -117,11 +117,7 @@ void TOffscreenWindow::AddPopupChild(TPlatformControl* control, int32_t x, int32
 }
 
 void TOffscreenWindow::RemovePopupChild(TPlatformControl* control) {
-    const auto it = std::find_if(Popups.begin(), Popups.end(),
-                                 [&](const TRef<TOffscreenControl>& p) { return p.Get() == control; });
-    if (it == Popups.end()) return;
-    Popups.erase(it);
-    RequestFullRepaint();
+    if (RemoveControl(Popups, dynamic_cast<TOffscreenControl*>(control))) RequestFullRepaint();
 }
 
 void TOffscreenWindow::MovePopupChild(TPlatformControl* control, int32_t x, int32_t y) {
@@ -188,9 +184,7 @@ void TOffscreenWindow::RecreateSurface() {
 }
 
 void TOffscreenWindow::ForgetControl(TOffscreenControl* control) {
-    if (std::any_of(Popups.begin(), Popups.end(),
-                    [&](const TRef<TOffscreenControl>& p) { return p.Get() == control; }))
-        RemovePopupChild(control);
+    RemovePopupChild(control);
     for (TRef<TOffscreenControl>* field : {&FocusedControl, &CapturedControl, &HoveredControl})
         if (field->Get() == control) *field = nullptr;
 }

@@ -33,6 +33,10 @@ int32_t DirtyModeFromText(const std::u16string& text);
 // The process's mode, read from the environment on the first call only.
 int32_t DirtyRepaintMode();
 
+// Takes the first entry of control out of list, keeping the order of the
+// others; whether there was one.
+bool RemoveControl(std::vector<System::TRef<TOffscreenControl>>& list, const TOffscreenControl* control);
+
 struct TOffscreenTimer {
     int32_t Id = 0;
     uint32_t Interval = 1;

@@ -381,6 +381,15 @@ TEST(OffscreenPrintJob, KeepsOnlyEndedPages) {
     EXPECT_TRUE(job.Aborted);
 }
 
+TEST(OffscreenPrintJob, BeginsNoPageWithoutPlatformServices) {
+    const Testing::TScopedPlatformServices none(nullptr);
+    const TRef<TOffscreenApp> app = MakeRef<TOffscreenApp>();
+    const TRef<TPlatformPrintJob> job = app->BeginPrintJob(0, u"p", false, 1, u"");
+    EXPECT_EQ(job->BeginPage(), nullptr);
+    job->EndPage();
+    EXPECT_TRUE(app->LastPrintJob->Pages.empty());
+}
+
 TEST(OffscreenPrintJob, ABlankPageIsAllWhite) {
     const Testing::TScopedPlatformServices services(MakeRef<Testing::TMemoryServices>());
     const TRef<TOffscreenApp> app = MakeRef<TOffscreenApp>();

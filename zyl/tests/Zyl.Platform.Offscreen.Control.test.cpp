@@ -39,18 +39,15 @@ TEST_F(OffscreenControl, RaisesResizedOnlyForANewSize) {
 }
 
 TEST_F(OffscreenControl, SetVisibleWithTheSameValueRequestsNothing) {
-    const TRef<TOffscreenControl> a = NewControl("A", -1, 0, 0, 4, 4);
-    Window->AddChild(a.Get(), 1, 1);
+    const TRef<TOffscreenControl> a = Place("A", -1, 1, 1, 4, 4);
     Settle();
     a->SetVisible(true);
     EXPECT_FALSE(Window->RepaintPending);
 }
 
 TEST_F(OffscreenControl, MovesTheFocusWithFalseBeforeTrue) {
-    const TRef<TOffscreenControl> a = NewControl("A", -1, 0, 0, 4, 4);
-    const TRef<TOffscreenControl> b = NewControl("B", -1, 0, 0, 4, 4);
-    Window->AddChild(a.Get(), 0, 0);
-    Window->AddChild(b.Get(), 5, 0);
+    const TRef<TOffscreenControl> a = Place("A", -1, 0, 0, 4, 4);
+    const TRef<TOffscreenControl> b = Place("B", -1, 5, 0, 4, 4);
     a->SetFocus();
     Settle();
     a->SetFocus();
@@ -64,10 +61,8 @@ TEST_F(OffscreenControl, MovesTheFocusWithFalseBeforeTrue) {
 }
 
 TEST_F(OffscreenControl, HidingTheFocusedControlClearsTheFocusSilently) {
-    const TRef<TOffscreenControl> parent = NewControl("P", -1, 0, 0, 8, 8);
-    const TRef<TOffscreenControl> a = NewControl("A", -1, 0, 0, 4, 4);
-    Window->AddChild(parent.Get(), 0, 0);
-    parent->AddChild(a.Get(), 1, 1);
+    const TRef<TOffscreenControl> parent = Place("P", -1, 0, 0, 8, 8);
+    const TRef<TOffscreenControl> a = Place("A", -1, 1, 1, 4, 4, parent.Get());
     a->SetFocus();
     Log->Clear();
     parent->SetVisible(false);
@@ -82,10 +77,8 @@ TEST_F(OffscreenControl, HidingTheFocusedControlClearsTheFocusSilently) {
 }
 
 TEST_F(OffscreenControl, ReleasingTheCaptureNeedsTheHolder) {
-    const TRef<TOffscreenControl> a = NewControl("A", -1, 0, 0, 4, 4);
-    const TRef<TOffscreenControl> b = NewControl("B", -1, 0, 0, 4, 4);
-    Window->AddChild(a.Get(), 0, 0);
-    Window->AddChild(b.Get(), 5, 0);
+    const TRef<TOffscreenControl> a = Place("A", -1, 0, 0, 4, 4);
+    const TRef<TOffscreenControl> b = Place("B", -1, 5, 0, 4, 4);
     a->SetMouseCapture(true);
     b->SetMouseCapture(false);
     EXPECT_EQ(Window->CapturedControl.Get(), a.Get());
@@ -131,13 +124,10 @@ TEST_F(OffscreenControl, AddingTakesAControlOutOfItsFormerContainer) {
 
 TEST_F(OffscreenControl, LeavingAWindowClearsItsFocusCaptureHoverAndPopups) {
     const TRef<TOffscreenWindow> other = NewWindow();
-    const TRef<TOffscreenControl> top = NewControl("T", -1, 0, 0, 10, 10);
-    const TRef<TOffscreenControl> child = NewControl("C", -1, 0, 0, 4, 4);
-    const TRef<TOffscreenControl> grandchild = NewControl("G", -1, 0, 0, 2, 2);
+    const TRef<TOffscreenControl> top = Place("T", -1, 0, 0, 10, 10);
+    const TRef<TOffscreenControl> child = Place("C", -1, 1, 1, 4, 4, top.Get());
+    const TRef<TOffscreenControl> grandchild = Place("G", -1, 1, 1, 2, 2, child.Get());
     const TRef<TOffscreenControl> popup = NewControl("P", -1, 0, 0, 2, 2);
-    Window->AddChild(top.Get(), 0, 0);
-    top->AddChild(child.Get(), 1, 1);
-    child->AddChild(grandchild.Get(), 1, 1);
     Window->AddPopupChild(popup.Get(), 12, 0);
     child->AddChild(popup.Get(), 0, 0);  // a popup moved into the subtree stays listed
     EXPECT_EQ(Window->Popups.size(), 1u);
@@ -160,12 +150,9 @@ TEST_F(OffscreenControl, LeavingAWindowClearsItsFocusCaptureHoverAndPopups) {
 }
 
 TEST_F(OffscreenControl, RemoveFromParentTakesTheSubtreeOutOfTheWindow) {
-    const TRef<TOffscreenControl> top = NewControl("", -1, 0, 0, 10, 10);
-    const TRef<TOffscreenControl> child = NewControl("", -1, 0, 0, 4, 4);
-    const TRef<TOffscreenControl> grandchild = NewControl("", -1, 0, 0, 2, 2);
-    Window->AddChild(top.Get(), 0, 0);
-    top->AddChild(child.Get(), 1, 1);
-    child->AddChild(grandchild.Get(), 1, 1);
+    const TRef<TOffscreenControl> top = Place("", -1, 0, 0, 10, 10);
+    const TRef<TOffscreenControl> child = Place("", -1, 1, 1, 4, 4, top.Get());
+    const TRef<TOffscreenControl> grandchild = Place("", -1, 1, 1, 2, 2, child.Get());
     grandchild->SetFocus();
     grandchild->SetMouseCapture(true);
     child->RemoveFromParent();

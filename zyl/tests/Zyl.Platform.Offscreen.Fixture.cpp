@@ -41,6 +41,16 @@ TRef<TOffscreenControl> OffscreenFixture::NewControl(const std::string& name, in
     return control;
 }
 
+TRef<TOffscreenControl> OffscreenFixture::Place(const std::string& name, int32_t colour, int32_t x, int32_t y,
+                                                int32_t w, int32_t h, TOffscreenControl* parent) {
+    const TRef<TOffscreenControl> control = NewControl(name, colour, 0, 0, w, h);
+    if (parent)
+        parent->AddChild(control.Get(), x, y);
+    else
+        Window->AddChild(control.Get(), x, y);
+    return control;
+}
+
 TRecordingEvents& OffscreenFixture::Sink(TOffscreenControl& control) {
     return dynamic_cast<TRecordingEvents&>(*control.Events);
 }

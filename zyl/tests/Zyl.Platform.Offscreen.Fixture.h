@@ -30,6 +30,9 @@ public:
     // colour (negative: nothing); no sink when name is empty.
     TRef<TOffscreenControl> NewControl(const std::string& name, int32_t colour, int32_t l, int32_t t,
                                        int32_t w, int32_t h);
+    // The same, placed at (x, y) in the window, or in parent when given.
+    TRef<TOffscreenControl> Place(const std::string& name, int32_t colour, int32_t x, int32_t y, int32_t w,
+                                  int32_t h, TOffscreenControl* parent = nullptr);
     // The control's recording sink.
     static TRecordingEvents& Sink(TOffscreenControl& control);
     // The test's own sink on the window.

@@ -20,12 +20,10 @@ class OffscreenOwnership : public OffscreenFixture {
 public:
     TScene Build() {
         TScene s{};
-        s.A = Place(NewControl("A", kRed, 0, 0, 8, 8), 0, 0);
-        s.C = NewControl("C", kGreen, 0, 0, 3, 3).Get();
-        s.A->AddChild(s.C, 1, 1);
-        s.G = NewControl("G", kBlue, 0, 0, 2, 2).Get();
-        s.C->AddChild(s.G, 0, 0);
-        s.B = Place(NewControl("B", kYellow, 0, 0, 8, 8), 8, 0);
+        s.A = Place("A", kRed, 0, 0, 8, 8).Get();
+        s.C = Place("C", kGreen, 1, 1, 3, 3, s.A).Get();
+        s.G = Place("G", kBlue, 0, 0, 2, 2, s.C).Get();
+        s.B = Place("B", kYellow, 8, 0, 8, 8).Get();
         s.P = NewControl("P", kBlue, 0, 0, 4, 4).Get();
         Window->AddPopupChild(s.P, 10, 8);
         WindowSink(kGrey);
@@ -41,11 +39,6 @@ public:
         s.C->SetMouseCapture(true);
         ASSERT_EQ(Window->HoveredControl.Get(), s.P);
         ASSERT_EQ(Window->PressedControl.Get(), s.B);
-    }
-
-    TOffscreenControl* Place(const TRef<TOffscreenControl>& c, int32_t x, int32_t y) {
-        Window->AddChild(c.Get(), x, y);
-        return c.Get();
     }
 
     void ExpectNothingLeft() {

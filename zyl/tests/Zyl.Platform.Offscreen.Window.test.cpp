@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 
 namespace Zyl::Testing {
 namespace {
@@ -50,9 +51,17 @@ TEST_F(OffscreenWindow, StartsHiddenAt320By240WithAFullRepaintPending) {
     window->Dispose();
 }
 
+TEST_F(OffscreenWindow, HasNoSurfaceWithoutPlatformServices) {
+    const TScopedPlatformServices none(nullptr);
+    const TRef<TOffscreenWindow> window = NewWindow(8, 8);
+    EXPECT_EQ(window->GetSurface(), nullptr);
+    window->Show();
+    window->RenderWindowSurface();
+    EXPECT_TRUE(window->RepaintPending);
+}
+
 TEST_F(OffscreenWindow, RendersNothingWhenNothingIsPending) {
-    const TRef<TOffscreenControl> a = NewControl("A", kRed, 1, 1, 3, 3);
-    Window->AddChild(a.Get(), 1, 1);
+    const TRef<TOffscreenControl> a = Place("A", kRed, 1, 1, 3, 3);
     Settle();
     a->Invalidate();
     Window->RenderWindowSurface();
@@ -122,68 +131,66 @@ TEST_F(OffscreenWindow, StoresItsAttributes) {
     EXPECT_FALSE(Window->RepaintPending);
 }
 
-// Painting: each sink fills its control with its colour.
+// Painting: each sink fills its control with its colour; a full repaint.
 
-TEST_F(OffscreenWindow, PaintsTheBackgroundWithoutASinkAndTheSinkOtherwise) {
-    Settle();
-    EXPECT_EQ(ColorAt(0, 0), kBackground);
-    EXPECT_EQ(ColorAt(15, 11), kBackground);
-    WindowSink(kYellow);
+struct TPaintCase {
+    const char* Name;
+    std::function<void(OffscreenFixture&)> Build;
+    const char* Log;
+    // (x, y, colour) of the window afterwards.
+    std::vector<std::tuple<int32_t, int32_t, int32_t>> Pixels;
+};
+
+void PrintTo(const TPaintCase& c, std::ostream* os) { *os << c.Name; }
+
+class Painting : public OffscreenFixture, public ::testing::WithParamInterface<TPaintCase> {};
+
+TEST_P(Painting, FillsTheSurfaceInZOrder) {
+    GetParam().Build(*this);
+    Log->Clear();
     Window->Invalidate();
     Window->RenderWindowSurface();
-    EXPECT_EQ(ColorAt(15, 11), kYellow);
-    EXPECT_EQ(LogText(), "W:Paint");
+    EXPECT_EQ(LogText(), GetParam().Log);
+    for (const auto& [x, y, colour] : GetParam().Pixels)
+        EXPECT_EQ(ColorAt(x, y), colour) << "at " << x << "," << y;
 }
 
-TEST_F(OffscreenWindow, PaintsLaterSiblingsAboveEarlierOnes) {
-    Window->AddChild(NewControl("A", kRed, 0, 0, 8, 8).Get(), 0, 0);
-    Window->AddChild(NewControl("B", kGreen, 0, 0, 8, 8).Get(), 4, 4);
-    Settle();
-    EXPECT_EQ(ColorAt(1, 1), kRed);
-    EXPECT_EQ(ColorAt(5, 5), kGreen);
-    EXPECT_EQ(ColorAt(11, 11), kGreen);
-    EXPECT_EQ(ColorAt(12, 1), kBackground);
-}
-
-TEST_F(OffscreenWindow, PaintsPopupsAboveEveryTopLevelControl) {
-    Window->AddPopupChild(NewControl("P", kBlue, 0, 0, 4, 4).Get(), 2, 2);
-    Window->AddChild(NewControl("T", kRed, 0, 0, 16, 12).Get(), 0, 0);
-    Log->Clear();
-    Window->RenderWindowSurface();
-    EXPECT_EQ(LogText(), "T:Paint P:Paint");
-    EXPECT_EQ(ColorAt(3, 3), kBlue);
-    EXPECT_EQ(ColorAt(6, 6), kRed);
-}
-
-TEST_F(OffscreenWindow, ClipsAChildToItsParent) {
-    const TRef<TOffscreenControl> parent = NewControl("P", kRed, 0, 0, 6, 6);
-    Window->AddChild(parent.Get(), 2, 2);
-    parent->AddChild(NewControl("C", kGreen, 0, 0, 10, 10).Get(), 4, 4);
-    Settle();
-    EXPECT_EQ(ColorAt(3, 3), kRed);
-    EXPECT_EQ(ColorAt(7, 7), kGreen);
-    EXPECT_EQ(ColorAt(8, 8), kBackground);
-    EXPECT_EQ(ColorAt(9, 6), kBackground);
-}
-
-TEST_F(OffscreenWindow, SkipsAnInvisibleSubtree) {
-    const TRef<TOffscreenControl> parent = NewControl("P", kRed, 0, 0, 8, 8);
-    Window->AddChild(parent.Get(), 0, 0);
-    parent->AddChild(NewControl("C", kGreen, 0, 0, 4, 4).Get(), 1, 1);
-    parent->SetVisible(false);
-    Log->Clear();
-    Window->RenderWindowSurface();
-    EXPECT_EQ(LogText(), "");
-    EXPECT_EQ(ColorAt(2, 2), kBackground);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Offscreen, Painting,
+    ::testing::Values(
+        TPaintCase{"TheBackgroundWithoutASink", [](auto&) {}, "", {{0, 0, kBackground}, {15, 11, kBackground}}},
+        TPaintCase{"TheWindowSinkInsteadOfTheBackground", [](auto& f) { f.WindowSink(kYellow); }, "W:Paint",
+                   {{0, 0, kYellow}, {15, 11, kYellow}}},
+        TPaintCase{"LaterSiblingsAboveEarlierOnes",
+                   [](auto& f) {
+                       f.Place("A", kRed, 0, 0, 8, 8);
+                       f.Place("B", kGreen, 4, 4, 8, 8);
+                   },
+                   "A:Paint B:Paint", {{1, 1, kRed}, {5, 5, kGreen}, {11, 11, kGreen}, {12, 1, kBackground}}},
+        TPaintCase{"PopupsAboveEveryTopLevelControl",
+                   [](auto& f) {
+                       f.Window->AddPopupChild(f.NewControl("P", kBlue, 0, 0, 4, 4).Get(), 2, 2);
+                       f.Place("T", kRed, 0, 0, 16, 12);
+                   },
+                   "T:Paint P:Paint", {{3, 3, kBlue}, {6, 6, kRed}}},
+        TPaintCase{"AChildClippedToItsParent",
+                   [](auto& f) {
+                       f.Place("C", kGreen, 4, 4, 10, 10, f.Place("P", kRed, 2, 2, 6, 6).Get());
+                   },
+                   "P:Paint C:Paint", {{3, 3, kRed}, {7, 7, kGreen}, {8, 8, kBackground}, {9, 6, kBackground}}},
+        TPaintCase{"NothingOfAnInvisibleSubtree",
+                   [](auto& f) {
+                       const TRef<TOffscreenControl> parent = f.Place("P", kRed, 0, 0, 8, 8);
+                       f.Place("C", kGreen, 1, 1, 4, 4, parent.Get());
+                       parent->SetVisible(false);
+                   },
+                   "", {{2, 2, kBackground}}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(OffscreenWindow, PaintsOnlyTheControlsInsideAPartialRegion) {
-    const TRef<TOffscreenControl> a = NewControl("A", kRed, 0, 0, 3, 3);
-    const TRef<TOffscreenControl> b = NewControl("B", kGreen, 0, 0, 3, 3);
-    const TRef<TOffscreenControl> c = NewControl("C", kBlue, 0, 0, 2, 2);
-    Window->AddChild(a.Get(), 0, 0);
-    Window->AddChild(b.Get(), 10, 6);
-    Window->AddChild(c.Get(), 13, 0);
+    const TRef<TOffscreenControl> a = Place("A", kRed, 0, 0, 3, 3);
+    const TRef<TOffscreenControl> b = Place("B", kGreen, 10, 6, 3, 3);
+    Place("C", kBlue, 13, 0, 2, 2);
     WindowSink(kYellow);
     Settle();
     a->Invalidate();
@@ -280,8 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(OffscreenWindow, CountsOnlyPartialRepaints) {
-    const TRef<TOffscreenControl> a = NewControl("", -1, 0, 0, 3, 3);
-    Window->AddChild(a.Get(), 1, 1);
+    const TRef<TOffscreenControl> a = Place("", -1, 1, 1, 3, 3);
     Settle();
     const int32_t count = PartialRepaintCount;
     const int64_t area = PartialRepaintArea;
@@ -307,8 +313,7 @@ TEST_F(OffscreenWindow, TheCheckRepairsAPartialRepaintThatDiffersFromAFullOne) {
     const TDiagnosticOutputProc previous = DiagnosticOutputProc();
     DiagnosticOutputProc() = [](const std::string& text) { Written += text; };
     Written.clear();
-    const TRef<TOffscreenControl> a = NewControl("", -1, 0, 0, 3, 3);
-    Window->AddChild(a.Get(), 1, 1);
+    const TRef<TOffscreenControl> a = Place("", -1, 1, 1, 3, 3);
     TRecordingEvents& sink = WindowSink(kRed);
     sink.Actions["Paint"] = [&sink] { sink.PaintColour = kGreen; };
     Settle();
@@ -321,8 +326,7 @@ TEST_F(OffscreenWindow, TheCheckRepairsAPartialRepaintThatDiffersFromAFullOne) {
 }
 
 TEST_F(OffscreenWindow, RemovingANonPopupSchedulesNothing) {
-    const TRef<TOffscreenControl> a = NewControl("", -1, 0, 0, 3, 3);
-    Window->AddChild(a.Get(), 1, 1);
+    const TRef<TOffscreenControl> a = Place("", -1, 1, 1, 3, 3);
     Settle();
     Window->RemovePopupChild(a.Get());
     EXPECT_FALSE(Window->RepaintPending);
