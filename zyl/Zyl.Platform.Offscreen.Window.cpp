@@ -92,7 +92,7 @@ bool TOffscreenWindow::CanAdopt(TOffscreenControl* control) const {
     return control && !disposed_ && !control->Disposed();
 }
 
-void TOffscreenWindow::AdoptTopLevel(std::vector<TRef<TOffscreenControl>>& list,
+void TOffscreenWindow::Adopt(std::vector<TRef<TOffscreenControl>>& list,
                                      TOffscreenControl* control, int32_t x, int32_t y) {
     const TRef<TOffscreenControl> keep(control);
     TOffscreenControl::DetachFromContainer(*control);
@@ -106,14 +106,14 @@ void TOffscreenWindow::AdoptTopLevel(std::vector<TRef<TOffscreenControl>>& list,
 
 void TOffscreenWindow::AddChild(TPlatformControl* control, int32_t x, int32_t y) {
     auto* c = dynamic_cast<TOffscreenControl*>(control);
-    if (CanAdopt(c)) AdoptTopLevel(TopLevelControls, c, x, y);
+    if (CanAdopt(c)) Adopt(TopLevelControls, c, x, y);
 }
 
 void TOffscreenWindow::SetMainMenu(TPlatformMenu*) {}
 
 void TOffscreenWindow::AddPopupChild(TPlatformControl* control, int32_t x, int32_t y) {
     auto* c = dynamic_cast<TOffscreenControl*>(control);
-    if (CanAdopt(c)) AdoptTopLevel(Popups, c, x, y);
+    if (CanAdopt(c)) Adopt(Popups, c, x, y);
 }
 
 void TOffscreenWindow::RemovePopupChild(TPlatformControl* control) {

@@ -216,8 +216,10 @@ private:
     // A disposed window takes no control: the link would close a cycle that
     // nothing breaks any more.
     bool CanAdopt(TOffscreenControl* control) const;
-    void AdoptTopLevel(std::vector<System::TRef<TOffscreenControl>>& list,
-                       TOffscreenControl* control, int32_t x, int32_t y);
+    // Takes control out of its container into list (the top-level controls
+    // or the popups) at (x, y).
+    void Adopt(std::vector<System::TRef<TOffscreenControl>>& list, TOffscreenControl* control,
+               int32_t x, int32_t y);
     // Detaches a top-level control or popup, and its subtree, from this window.
     void ReleaseControl(TOffscreenControl& control);
     // Key and character events go to the focused control's sink, else to
