@@ -18,25 +18,15 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
     }
 }
 
-void WriteStdOut(const std::string& Text) {
+} // namespace
+
+void WriteStandardOutput(const std::string& Text) {
     WriteAll(STDOUT_FILENO, reinterpret_cast<const uint8_t*>(Text.data()), Text.size());
 }
 
 void WriteDebugOutput(const std::u16string& Text) {
     const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(Text + u"\n");
     WriteAll(STDERR_FILENO, bytes.data(), bytes.size());
-}
-
-} // namespace
-
-TDiagnosticOutputProc& DiagnosticOutputProc() {
-    static TDiagnosticOutputProc proc = WriteStdOut;
-    return proc;
-}
-
-TDebugOutputProc& DebugOutputProc() {
-    static TDebugOutputProc proc = WriteDebugOutput;
-    return proc;
 }
 
 } // namespace Zyl

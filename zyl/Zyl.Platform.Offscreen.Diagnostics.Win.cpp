@@ -7,9 +7,7 @@
 
 namespace Zyl {
 
-namespace {
-
-void WriteStdOut(const std::string& Text) {
+void WriteStandardOutput(const std::string& Text) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
@@ -18,18 +16,6 @@ void WriteStdOut(const std::string& Text) {
 
 void WriteDebugOutput(const std::u16string& Text) {
     OutputDebugStringW(System::WStr(Text));
-}
-
-} // namespace
-
-TDiagnosticOutputProc& DiagnosticOutputProc() {
-    static TDiagnosticOutputProc proc = WriteStdOut;
-    return proc;
-}
-
-TDebugOutputProc& DebugOutputProc() {
-    static TDebugOutputProc proc = WriteDebugOutput;
-    return proc;
 }
 
 } // namespace Zyl

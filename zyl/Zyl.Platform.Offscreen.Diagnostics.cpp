@@ -1,5 +1,6 @@
 #include "Zyl.Platform.Offscreen.Diagnostics.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -71,19 +72,32 @@ void VerifyPartialRepaint(TPlatformSurface* WindowSurface, int32_t Width, int32_
     // A surface whose pixels could not be made cannot be compared nor repaired.
     const uint8_t* full = reference->Bits();
     uint8_t* window = WindowSurface->Bits();
-    if (!full || !window || Width <= 0 || Height <= 0) return;
+    if (!full || !window) return;
+    // Only pixels that both surfaces have are read or written.
+    const int32_t width = std::min({Width, WindowSurface->Width(), reference->Width()});
+    const int32_t height = std::min({Height, WindowSurface->Height(), reference->Height()});
     const ptrdiff_t fullStride = reference->Stride();
     const ptrdiff_t windowStride = WindowSurface->Stride();
-    const int32_t mismatches = CountMismatches(window, windowStride, full, fullStride, Width, Height);
+    const int32_t mismatches = CountMismatches(window, windowStride, full, fullStride, width, height);
     if (mismatches > 0) {
         DiagnosticOutputProc()(MismatchLine(mismatches, DirtyLeft, DirtyTop, DirtyRight, DirtyBottom));
         // Row by row, each surface with its own stride: the reference need
         // not be padded as the window's surface is.
-        for (int32_t y = 0; y < Height; ++y)
-            std::memcpy(window + y * windowStride, full + y * fullStride, size_t(Width) * 4);
+        for (int32_t y = 0; y < height; ++y)
+            std::memcpy(window + y * windowStride, full + y * fullStride, size_t(width) * 4);
     } else if (IsReportedCount(PartialRepaintCount)) {
         DiagnosticOutputProc()(OkLine(PartialRepaintCount, PartialRepaintArea));
     }
+}
+
+TDiagnosticOutputProc& DiagnosticOutputProc() {
+    static TDiagnosticOutputProc proc = WriteStandardOutput;
+    return proc;
+}
+
+TDebugOutputProc& DebugOutputProc() {
+    static TDebugOutputProc proc = WriteDebugOutput;
+    return proc;
 }
 
 void ReportPresentFailure(const std::u16string& Message) {

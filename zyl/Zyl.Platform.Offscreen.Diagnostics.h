@@ -50,4 +50,9 @@ using TDebugOutputProc = void (*)(const std::u16string& Text);
 TDiagnosticOutputProc& DiagnosticOutputProc();
 TDebugOutputProc& DebugOutputProc();
 
+// The system's writers that the two start with (on the host: standard
+// output, and standard error for the debugger).
+void WriteStandardOutput(const std::string& Text);
+void WriteDebugOutput(const std::u16string& Text);
+
 } // namespace Zyl

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "System.Remainder.Os.h"
+#include "Zyl.Platform.CanvasBackend.h"
 
 namespace KS {
 
@@ -41,11 +42,13 @@ void InitializeUnits() {
         InitStage = 1;
         InitStage = 3;
         FillLocaleSettings();
-        // The widget library registers its pieces at these stages as its
-        // subsystems arrive: 4 the presenters ("gdi-present", "x11",
-        // "wayland"), 5 the software canvas, 6 Direct2D, 7 GDI+, 8 GDI,
-        // 9 the graphic formats (".bmp", ".png"), 10 the global screen and
-        // application, then the forms-ready flag and the control-at-point hook.
+        Zyl::RegisterCanvasPresenters();
+        InitStage = 4;
+        // The widget library registers its further pieces at these stages as
+        // its subsystems arrive: 5 the software canvas, 6 Direct2D, 7 GDI+,
+        // 8 GDI, 9 the graphic formats (".bmp", ".png"), 10 the global screen
+        // and application, then the forms-ready flag and the control-at-point
+        // hook.
         InitStage = 10;
     } catch (...) {
         InitStage = 0;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "KS.Startup.h"
+#include "Zyl.Platform.CanvasBackend.Reset.h"
+#include "Zyl.Platform.CanvasBackend.h"
 
 using namespace KS;
 
@@ -31,6 +33,19 @@ TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     EXPECT_TRUE(unaccented(locale.LongDayNames));
     EXPECT_TRUE(unaccented(locale.ShortMonthNames));
     EXPECT_TRUE(unaccented(locale.LongMonthNames));
+}
+
+TEST(InitializeUnits, RegistersTheThreePresentersOnceHoweverOftenItRuns) {
+    Zyl::ResetCanvasBackendState();
+    InitializeUnits();
+    InitializeUnits();
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 3);
+    EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
+    EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
+    EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
+    // The installer's start chooses no canvas yet.
+    EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
+    Zyl::ResetCanvasBackendState();
 }
 
 TEST(ShowMessageBox, GoesThroughTheReplaceableBoxWithTextTitleAndFlags) {

@@ -3,11 +3,11 @@
 #include <optional>
 #include <string>
 
-#include "System.Remainder.Encoding.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Memory.h"
+#include "Zyl.Test.Text.h"
 
 using namespace Zyl;
 using namespace Zyl::Testing;
@@ -15,11 +15,6 @@ using System::MakeRef;
 using System::TRef;
 
 namespace {
-
-std::string Narrow(const std::u16string& text) {
-    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 void InstallServices() {
     if (!CurrentPlatformServices()) SetCurrentPlatformServices(MakeRef<TMemoryServices>());

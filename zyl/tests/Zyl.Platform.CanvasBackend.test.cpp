@@ -5,22 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "System.Remainder.Encoding.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Memory.h"
+#include "Zyl.Test.Text.h"
 
 using namespace Zyl;
 using namespace Zyl::Testing;
 using System::MakeRef;
 
 namespace {
-
-std::string Narrow(const std::u16string& text) {
-    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // What the stand-ins' tests and factories were asked, in order.
 std::vector<std::string> Log;

@@ -123,6 +123,18 @@ TEST_F(RepaintVerifier, NoReferenceOrNoPixelsWritesAndRepairsNothing) {
     EXPECT_EQ(Written, "");
 }
 
+TEST_F(RepaintVerifier, ASizeBeyondTheWindowsSurfaceComparesOnlyThePixelsItHas) {
+    Window().SetPixelValue(7, 5, 0xFF000000);
+    CountPartialRepaint(2, 1, 5, 4);
+    VerifyPartialRepaint(window_.Get(), 10, 9, 2, 1, 5, 4, [](TPlatformCanvas* canvas) {
+        canvas->FillRect(0, 0, 10, 9, 0xFFFFFF);
+        canvas->FillRect(2, 1, 5, 4, 0x0000FF);
+    });
+    EXPECT_EQ(Written, "DIRTY-MISMATCH: 1 pixels diferentes (regiao 2,1,5,4)\n");
+    EXPECT_EQ(Window().Pixel(7, 5), 0xFFFFFFFFu);
+    EXPECT_TRUE(Window().PaddingIntact());
+}
+
 TEST(ReportPresentFailure, WritesOnlyTheFirstMessageWithItsPrefix) {
     const TDebugOutputProc previous = DebugOutputProc();
     DebugOutputProc() = [](const std::u16string& text) { DebugWritten += text + u"|"; };

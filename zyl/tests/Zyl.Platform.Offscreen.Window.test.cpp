@@ -1,7 +1,7 @@
 #include "Zyl.Platform.Offscreen.Fixture.h"
 #include "Zyl.Platform.Offscreen.Diagnostics.h"
+#include "Zyl.Test.Env.h"
 
-#include <cstdlib>
 #include <functional>
 #include <tuple>
 
@@ -27,9 +27,7 @@ INSTANTIATE_TEST_SUITE_P(Offscreen, DirtyModeText,
                                            TModeText{u" 1", 0}, TModeText{u"check ", 0}));
 
 TEST(OffscreenDirtyMode, FollowsTheEnvironmentOfTheProcess) {
-    const char* value = std::getenv("ZYL_DIRTY");
-    const std::string text = value ? value : "";
-    EXPECT_EQ(DirtyRepaintMode(), DirtyModeFromText(std::u16string(text.begin(), text.end())));
+    EXPECT_EQ(DirtyRepaintMode(), DirtyModeFromText(GetEnvVar(u"ZYL_DIRTY").value_or(u"")));
 }
 
 using OffscreenWindow = OffscreenFixture;
