@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "System.Remainder.Os.h"
+#include "Zyl.Platform.Win.h"
 
 namespace KS {
 
@@ -46,6 +47,8 @@ void InitializeUnits() {
         // "wayland"), 5 the software canvas, 6 Direct2D, 7 GDI+, 8 GDI,
         // 9 the graphic formats (".bmp", ".png"), 10 the global screen and
         // application, then the forms-ready flag and the control-at-point hook.
+        InitStage = 8;
+        Zyl::RegisterWinCanvasBackend();
         InitStage = 10;
     } catch (...) {
         InitStage = 0;

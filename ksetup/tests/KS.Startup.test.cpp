@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "KS.Startup.h"
+#include "Zyl.Platform.CanvasBackend.h"
 
 using namespace KS;
 
 TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     InitializeUnits();
     EXPECT_EQ(InitStage, 10);
+    EXPECT_NE(Zyl::FindCanvasBackend(u"gdi"), nullptr);
     const TLocaleSettings& locale = LocaleSettings;
     EXPECT_EQ(locale.ShortDateFormat, u"dd/MM/yyyy");
     EXPECT_EQ(locale.LongDateFormat, u"dddd, d' de 'MMMM' de 'yyyy");

@@ -1,0 +1,171 @@
+// The "gdi" canvas backend: a canvas on a Windows device context, surfaces
+// that are 32-bit DIB sections in a memory device context, and the services
+// that make them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Zyl.Platform.h"
+
+namespace Zyl {
+
+class TWinSurface;
+
+// Draws with GDI on a device context it does not own: a surface's memory
+// context or a printer page. Pens, brushes and fonts it creates are its own
+// and are deleted when replaced (unless a saved state still holds them) or
+// when the canvas goes.
+class TWinCanvas : public TPlatformCanvas {
+public:
+    // Surface (may be nil) is the surface whose memory context DC is; Keeper
+    // (may be nil) is whatever else owns DC, kept alive while the canvas is.
+    TWinCanvas(HDC DC, TWinSurface* Surface, System::TObject* Keeper = nullptr);
+    ~TWinCanvas() override;
+
+    void Save() override;
+    void Restore() override;
+    void SetPen(int32_t Color, int32_t Width, int32_t Style) override;
+    void SetBrush(int32_t Color, int32_t Style) override;
+    void SetFont(const std::u16string& Name, int32_t Height, int32_t Style, int32_t Color) override;
+    void SetBackground(int32_t Color, bool Transparent) override;
+    void SetRop2(int32_t Mode) override;
+    void SetOrigin(int32_t X, int32_t Y) override;
+    void GetOrigin(int32_t& X, int32_t& Y) override;
+    void ClipRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void ClipExclude(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void ResetClip() override;
+    bool GetClipBox(int32_t& Left, int32_t& Top, int32_t& Right, int32_t& Bottom) override;
+    void MoveTo(int32_t X, int32_t Y) override;
+    void LineTo(int32_t X, int32_t Y) override;
+    void Rectangle(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void RoundRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t CornerWidth,
+                   int32_t CornerHeight) override;
+    void Ellipse(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void Arc(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t X1, int32_t Y1, int32_t X2,
+             int32_t Y2) override;
+    void Chord(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t X1, int32_t Y1, int32_t X2,
+               int32_t Y2) override;
+    void Pie(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t X1, int32_t Y1, int32_t X2,
+             int32_t Y2) override;
+    void Polyline(const TPlatformPoint* Points, int32_t LastIndex) override;
+    void Polygon(const TPlatformPoint* Points, int32_t LastIndex, bool Winding) override;
+    void PolyBezier(const TPlatformPoint* Points, int32_t LastIndex) override;
+    void FillRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Color) override;
+    void FillRectBrush(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void FrameRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void DrawFocusRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+    void SetPixel(int32_t X, int32_t Y, int32_t Color) override;
+    int32_t GetPixel(int32_t X, int32_t Y) override;
+    void FloodFill(int32_t X, int32_t Y, int32_t Color, bool ToBorder) override;
+    void TextOut(int32_t X, int32_t Y, const std::u16string& Text) override;
+    void TextRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t X, int32_t Y,
+                  const std::u16string& Text, bool Opaque) override;
+    void TextExtent(const std::u16string& Text, int32_t& Width, int32_t& Height) override;
+    void FontMetrics(int32_t& Height, int32_t& Ascent, int32_t& Descent, int32_t& InternalLeading,
+                     int32_t& ExternalLeading, int32_t& AveCharWidth, int32_t& MaxCharWidth) override;
+    // A source that is not a TWinSurface, or one without pixels, draws nothing.
+    void DrawSurfaceEx(TPlatformSurface* Surface, int32_t SrcLeft, int32_t SrcTop, int32_t SrcRight,
+                       int32_t SrcBottom, int32_t DstLeft, int32_t DstTop, int32_t DstRight, int32_t DstBottom,
+                       int32_t Rop, int32_t Opacity, bool UseAlpha) override;
+    void DrawSurfaceTransparent(TPlatformSurface* Surface, int32_t SrcLeft, int32_t SrcTop, int32_t SrcRight,
+                                int32_t SrcBottom, int32_t DstLeft, int32_t DstTop, int32_t DstRight,
+                                int32_t DstBottom, int32_t TransparentColor) override;
+    TPlatformSurface* GetSurface() override;
+
+    // What the canvas holds now, for tests of object lifetimes.
+    HGDIOBJ CurrentPen() const { return pen_; }
+    HGDIOBJ CurrentBrush() const { return brush_; }
+    HGDIOBJ CurrentFont() const { return font_; }
+    int32_t SaveDepth() const { return int32_t(saveStack_.size()); }
+
+private:
+    struct TSaveRecord {
+        HGDIOBJ Pen;
+        HGDIOBJ Brush;
+        HGDIOBJ Font;
+        uint32_t BrushColor;
+        int32_t BrushStyle;
+    };
+    // Selects Created (Initial when GDI made none), then deletes what Field
+    // held unless a saved state still holds it, and keeps Created in Field.
+    void Replace(HGDIOBJ& Field, HGDIOBJ Created, HGDIOBJ Initial);
+    bool HeldBySave(HGDIOBJ Handle) const;
+    // The memory context of Surface when it is a TWinSurface with pixels.
+    static HDC SourceDC(TPlatformSurface* Surface, TWinSurface*& Source);
+
+    HDC dc_;
+    TRef<TWinSurface> surface_;
+    TRef<System::TObject> keeper_;
+    HGDIOBJ pen_ = nullptr;
+    HGDIOBJ brush_ = nullptr;
+    HGDIOBJ font_ = nullptr;
+    uint32_t brushColor_ = 0xFFFFFF;
+    int32_t brushStyle_ = BrushStyleSolid;
+    HGDIOBJ initialPen_;
+    HGDIOBJ initialBrush_;
+    HGDIOBJ initialFont_;
+    // Grows with every Save, so that each Restore finds its own record.
+    std::vector<TSaveRecord> saveStack_;
+};
+
+// A 32-bit top-down DIB section selected into a memory device context; its
+// bits are the surface's pixels. When GDI cannot make the section (out of
+// memory, a size it refuses) the surface has no pixels: Bits is nil, every
+// pixel reads 0, its canvases draw nothing and it saves no PNG.
+class TWinSurface : public TPlatformSurface {
+public:
+    // Sizes of 0 or less become 1.
+    TWinSurface(int32_t Width, int32_t Height, bool HasAlpha);
+    ~TWinSurface() override;
+
+    int32_t Width() override { return width_; }
+    int32_t Height() override { return height_; }
+    bool HasAlpha() override { return alpha_; }
+    TRef<TPlatformCanvas> CreateCanvas() override;
+    uint8_t* Bits() override;
+    int32_t Stride() override { return width_ * 4; }
+    TRef<TPlatformSurface> CreateCompatible(int32_t Width, int32_t Height, bool HasAlpha) override;
+    bool SaveToPng(const std::u16string& FileName) override;
+    int32_t PixelAt(int32_t X, int32_t Y) override;
+    int32_t AlphaAt(int32_t X, int32_t Y) override;
+    void* NativeHandle() override { return bitmap_; }
+
+    // The memory context (0 when the surface has no pixels).
+    HDC MemDC() const { return memDC_; }
+
+private:
+    // The pixel at (X, Y), already inside the surface, after GdiFlush.
+    uint32_t RawPixel(int32_t X, int32_t Y);
+
+    HDC memDC_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ oldBitmap_ = nullptr;
+    uint8_t* bitsPtr_ = nullptr;
+    int32_t width_;
+    int32_t height_;
+    bool alpha_;
+};
+
+class TWinServices : public TPlatformServices {
+public:
+    TRef<TPlatformSurface> CreateSurface(int32_t Width, int32_t Height, bool HasAlpha) override;
+    TRef<TPlatformSurface> LoadPngFile(const std::u16string& FileName) override;
+    TRef<TPlatformSurface> LoadPngMemory(const uint8_t* Data, int32_t Size) override;
+    System::TBytes SavePngMemory(TPlatformSurface* Surface) override;
+    // The screen's vertical logical DPI, 96 when the device reports none.
+    int32_t ScreenDpi() override;
+    std::u16string DefaultFontName() override { return u"Segoe UI"; }
+};
+
+// The registry's factory for "gdi": installs a TWinServices unless services
+// are installed already.
+void CreateWinServices();
+// Registers "gdi" (rasterizing, Windows, priority 50): the start-up's last
+// canvas registration.
+void RegisterWinCanvasBackend();
+
+} // namespace Zyl
