@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
 
 #include <cstdint>
 #include <string>
@@ -167,5 +169,120 @@ void CreateWinServices();
 // Registers "gdi" (rasterizing, Windows, priority 50): the start-up's last
 // canvas registration.
 void RegisterWinCanvasBackend();
+
+} // namespace Zyl
+
+// --- Native services: callback boundary, clipboard, dialogs, icon, frame ---
+
+namespace Zyl {
+
+// Every Windows callback of the native services runs its whole body through
+// here, so that nothing unwinds through user32 or shell32: an Exception is
+// dropped when DropException is set; anything else (and an Exception that is
+// not dropped) waits in the process's pending slot for the shell's message
+// pump, which raises it again on its own stack. Returns Body's result, or
+// Fallback when Body raised.
+template <class TResult, class TBody>
+TResult RunCallbackBody(bool DropException, TResult Fallback, TBody&& Body);
+// Keeps the exception being handled in the pending slot (the first one wins).
+void KeepPendingCallbackException();
+// Raises the pending exception, if any, and empties the slot.
+void RaisePendingCallbackException();
+// Whether an exception waits in the slot.
+bool HasPendingCallbackException();
+
+template <class TResult, class TBody>
+TResult RunCallbackBody(bool DropException, TResult Fallback, TBody&& Body) {
+    try {
+        return Body();
+    } catch (const System::Exception&) {
+        if (!DropException) KeepPendingCallbackException();
+    } catch (...) {
+        KeepPendingCallbackException();
+    }
+    return Fallback;
+}
+
+// The clipboard calls the services make; tests replace them to make the
+// failures the real clipboard will not show.
+struct TClipboardCalls {
+    BOOL (*Open)(HWND Owner);
+    BOOL (*Close)();
+    BOOL (*Empty)();
+    BOOL (*IsFormatAvailable)(UINT Format);
+    HANDLE (*GetData)(UINT Format);
+    HANDLE (*SetData)(UINT Format, HANDLE Block);
+    UINT (*RegisterFormat)(LPCWSTR Name);
+    HGLOBAL (*Alloc)(UINT Flags, SIZE_T Bytes);
+    HGLOBAL (*Free)(HGLOBAL Block);
+};
+TClipboardCalls& ClipboardCalls();
+// The system's functions.
+TClipboardCalls SystemClipboardCalls();
+
+// The format registered as "PNG", registered on first need.
+UINT PngClipboardFormat();
+// "" when the clipboard cannot be opened or holds no text.
+std::u16string ReadClipboardText();
+void WriteClipboardText(const std::u16string& Text);
+// The "PNG" block when it decodes, else a 24- or 32-bit CF_DIB as an opaque
+// surface; nil without services, clipboard or usable image.
+TRef<TPlatformSurface> ReadClipboardImage();
+// Places CF_DIB and "PNG"; nothing for nil; no CF_DIB for a surface without
+// pixels.
+void WriteClipboardImage(TPlatformSurface* Surface);
+
+// The frame-theme calls; tests replace them, since Wine answers every DWM
+// attribute and has no uxtheme ordinals.
+struct TFrameThemeCalls {
+    HRESULT (*SetWindowAttribute)(HWND Window, DWORD Attribute, LPCVOID Value, DWORD Size);
+    HRESULT (*SetWindowTheme)(HWND Window, LPCWSTR SubAppName, LPCWSTR SubIdList);
+    BOOL (*SetWindowPos)(HWND Window, HWND InsertAfter, int X, int Y, int Width, int Height, UINT Flags);
+    // uxtheme.dll from the system folder; raises EOsError when missing.
+    HMODULE (*LoadUxTheme)();
+    // The export of that ordinal, or nil.
+    FARPROC (*ExportByOrdinal)(HMODULE Module, WORD Ordinal);
+};
+TFrameThemeCalls& FrameThemeCalls();
+TFrameThemeCalls SystemFrameThemeCalls();
+
+// Light or dark frame, caption, text and border colours (red in the low
+// byte); every failure is swallowed.
+void ApplyShellFrameTheme(HWND Window, bool Dark, int32_t CaptionColor, int32_t TextColor, int32_t BorderColor);
+// The theme mode of the process's menus, through uxtheme's ordinals 135/136.
+void SetMenuThemeMode(bool Dark);
+
+// The dialog calls; tests replace them, since a real dialog waits for a user.
+struct TDialogCalls {
+    BOOL (*GetOpenFileName)(OPENFILENAMEW* Dialog);
+    BOOL (*GetSaveFileName)(OPENFILENAMEW* Dialog);
+    // Shows the folder dialog; returns the chosen path's item list or nil.
+    void* (*BrowseForFolder)(BROWSEINFOW* Dialog);
+    BOOL (*PathFromItemList)(void* Items, LPWSTR Path);
+    void (*FreeItemList)(void* Items);
+};
+TDialogCalls& DialogCalls();
+TDialogCalls SystemDialogCalls();
+
+// Kind FileDialogOpen, FileDialogSave or FileDialogFolder; Options the
+// FileDialog* bits. False for cancel or failure, leaving FilterIndex and
+// Result alone.
+bool ShowFileDialog(HWND Owner, const std::u16string& Title, int32_t Kind, int32_t Options,
+                    const std::u16string& FileName, const std::u16string& InitialFolder,
+                    const std::u16string& Filter, const std::u16string& DefaultExt, int32_t& FilterIndex,
+                    std::u16string& Result);
+bool ShowSimpleFileDialog(HWND Owner, const std::u16string& Title, bool Save, const std::u16string& FileName,
+                          const std::u16string& InitialFolder, const std::u16string& Filter,
+                          const std::u16string& DefaultExt, int32_t& FilterIndex, std::u16string& Result);
+bool BrowseForFolder(HWND Owner, const std::u16string& Title, const std::u16string& InitialFolder,
+                     std::u16string& Result);
+// The folder dialog's callback: selects the initial folder (Data) once the
+// dialog is up.
+int CALLBACK BrowseFolderCallback(HWND Window, UINT Message, LPARAM Param, LPARAM Data);
+
+// The icon of Module ("MAINICON", else id 1, else its first icon group) at
+// the system's small or large icon size; 0 when it has none. Shared: nobody
+// destroys it.
+HICON LoadAppIcon(bool Small, HMODULE Module = nullptr);
 
 } // namespace Zyl
