@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -284,5 +285,94 @@ int CALLBACK BrowseFolderCallback(HWND Window, UINT Message, LPARAM Param, LPARA
 // the system's small or large icon size; 0 when it has none. Shared: nobody
 // destroys it.
 HICON LoadAppIcon(bool Small, HMODULE Module = nullptr);
+
+} // namespace Zyl
+
+// --- Tray icons and native menus -------------------------------------------
+
+namespace Zyl {
+
+// The notification-area call; tests replace it, since Wine shows no tray.
+using TShellNotifyIcon = BOOL (*)(DWORD Message, NOTIFYICONDATAW* Data);
+TShellNotifyIcon& ShellNotifyIconCall();
+TShellNotifyIcon SystemShellNotifyIcon();
+
+// The hidden "ZylTrayWindow" that receives tray notifications and owns the
+// menus' popups; made on first need, never destroyed.
+HWND EnsureTrayWindow();
+LRESULT CALLBACK TrayWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
+// The callback message of every tray icon.
+constexpr UINT TrayCallbackMessage = WM_APP + 1;
+
+class TWinTrayIcon : public TPlatformTrayIcon {
+public:
+    ~TWinTrayIcon() override;
+    void SetVisible(bool Visible) override;
+    // Nil, or a surface without pixels, gives no icon.
+    void SetIcon(TPlatformSurface* Surface) override;
+    void SetTip(const std::u16string& Text) override;
+    // Kind 1 warning, 3 error, any other information.
+    void ShowBalloon(const std::u16string& Title, const std::u16string& Text, int32_t Kind) override;
+    void HideBalloon() override;
+
+    int32_t Id() const { return id_; }
+    bool Visible() const { return visible_; }
+    HICON Icon() const { return icon_; }
+    // Adds the icon again when visible (after Explorer restarted).
+    void Restore();
+
+private:
+    friend TRef<TWinTrayIcon> CreateWinTrayIcon();
+    // The full record: window, id, message, icon and tip.
+    NOTIFYICONDATAW FullRecord() const;
+
+    int32_t id_ = 0;
+    bool visible_ = false;
+    HICON icon_ = nullptr;
+    std::u16string tip_;
+};
+
+// A new hidden icon with the next id (1, 2, ...; never reused), listed in
+// the process's tray registry, which keeps it alive until the program ends.
+TRef<TWinTrayIcon> CreateWinTrayIcon();
+// The listed icon with that id, or nil.
+TRef<TWinTrayIcon> FindTrayIcon(int32_t Id);
+// Drops the registry's references (program end).
+void ReleaseTrayIcons();
+
+class TNativeWinMenu : public TPlatformMenu {
+public:
+    // A popup menu, or a menu bar.
+    explicit TNativeWinMenu(bool Popup);
+    ~TNativeWinMenu() override;
+    void AddItem(int32_t ParentId, const std::u16string& Caption, int32_t Id) override;
+    void AddCheckItem(int32_t ParentId, const std::u16string& Caption, int32_t Id) override;
+    void AddSeparator(int32_t ParentId) override;
+    void SetItemEnabled(int32_t Id, bool Enabled) override;
+    void SetItemChecked(int32_t Id, bool Checked) override;
+    bool GetItemChecked(int32_t Id) override;
+    // At the cursor; a choice reaches the sink as Reserved39(1).
+    void Popup() override;
+
+    HMENU Handle() const { return menu_; }
+    bool IsPopup() const { return isPopup_; }
+    // The submenu of an item, 0 when nothing was added under it.
+    HMENU SubMenuOf(int32_t Id) const;
+
+private:
+    struct TItem {
+        int32_t Id;
+        HMENU ParentMenu;
+        HMENU SubMenu;
+        std::u16string Caption;
+    };
+    TItem* Find(int32_t Id);
+    HMENU MenuFor(int32_t ParentId);
+
+    HWND ownerWindow_;
+    HMENU menu_;
+    bool isPopup_;
+    std::vector<TItem> items_;
+};
 
 } // namespace Zyl
