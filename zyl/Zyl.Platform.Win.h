@@ -7,6 +7,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <winspool.h>
 
 #include <cstdint>
 #include <string>
@@ -373,6 +374,93 @@ private:
     HMENU menu_;
     bool isPopup_;
     std::vector<TItem> items_;
+};
+
+} // namespace Zyl
+
+// --- Printing ---------------------------------------------------------------
+
+namespace Zyl {
+
+// The spooler and printer-context calls; tests replace them, since Wine has
+// no printers.
+struct TPrintCalls {
+    BOOL (*EnumPrinters)(DWORD Flags, LPWSTR Server, DWORD Level, LPBYTE Buffer, DWORD Size, LPDWORD Needed,
+                         LPDWORD Returned);
+    BOOL (*GetDefaultPrinter)(LPWSTR Buffer, LPDWORD Size);
+    BOOL (*OpenPrinter)(LPWSTR Name, LPHANDLE Printer, LPPRINTER_DEFAULTSW Defaults);
+    BOOL (*ClosePrinter)(HANDLE Printer);
+    LONG (*DocumentProperties)(HWND Window, HANDLE Printer, LPWSTR Name, PDEVMODEW Output, PDEVMODEW Input,
+                               DWORD Mode);
+    HDC (*CreateDC)(LPCWSTR Driver, LPCWSTR Device, LPCWSTR Port, const DEVMODEW* Mode);
+    int (*StartDoc)(HDC DC, const DOCINFOW* Document);
+    int (*StartPage)(HDC DC);
+    int (*EndPage)(HDC DC);
+    int (*EndDoc)(HDC DC);
+    int (*AbortDoc)(HDC DC);
+    BOOL (*DeleteDC)(HDC DC);
+    int (*GetDeviceCaps)(HDC DC, int Index);
+};
+TPrintCalls& PrintCalls();
+TPrintCalls SystemPrintCalls();
+
+// The installed printers' names, in the spooler's order, and the default
+// one's name ("" when there is none).
+void EnumPrinterNames(std::vector<std::u16string>& Names, std::u16string& DefaultName);
+
+// One document on a printer; pages are drawn through TWinCanvas.
+class TWinPrintJob : public TPlatformPrintJob {
+public:
+    ~TWinPrintJob() override;
+    int32_t PageWidth() override { return pageWidth_; }
+    int32_t PageHeight() override { return pageHeight_; }
+    int32_t DpiX() override { return dpiX_; }
+    int32_t DpiY() override { return dpiY_; }
+    int32_t PhysicalWidth() override { return physicalWidth_; }
+    int32_t PhysicalHeight() override { return physicalHeight_; }
+    int32_t PhysicalOffsetX() override { return physicalOffsetX_; }
+    int32_t PhysicalOffsetY() override { return physicalOffsetY_; }
+    // A new canvas on the printer context, which keeps this job (and so the
+    // context) alive; nil once the document ended or when it never started.
+    TRef<TPlatformCanvas> BeginPage() override;
+    void EndPage() override;
+    void EndJob() override;
+    void Abort() override;
+
+private:
+    friend TRef<TWinPrintJob> CreateWinPrintJob(const std::u16string&, const std::u16string&, bool, int32_t,
+                                                const std::u16string&);
+    void OpenPrinterDC(const std::u16string& PrinterName, const std::u16string& DocumentName, bool Landscape,
+                       int32_t Copies, const std::u16string& OutputFile);
+
+    HDC dc_ = nullptr;
+    bool pageOpen_ = false;
+    bool finished_ = false;
+    int32_t pageWidth_ = 0, pageHeight_ = 0, dpiX_ = 0, dpiY_ = 0;
+    int32_t physicalWidth_ = 0, physicalHeight_ = 0, physicalOffsetX_ = 0, physicalOffsetY_ = 0;
+};
+
+// A started document on the named printer, or nil when no context or
+// document could be made.
+TRef<TWinPrintJob> CreateWinPrintJob(const std::u16string& PrinterName, const std::u16string& DocumentName,
+                                     bool Landscape, int32_t Copies, const std::u16string& OutputFile);
+
+class TWinPrinterList : public System::TObject {
+public:
+    // Reads the names and the default printer again; the default is the
+    // first printer when the spooler names none of the list.
+    void Refresh();
+    int32_t Count() const { return int32_t(names_.size()); }
+    int32_t DefaultIndex() const { return defaultIndex_; }
+    // "" outside the list.
+    std::u16string PrinterName(int32_t Index) const;
+    // Nil outside the list.
+    TRef<TWinPrintJob> StartJob(int32_t Index, const std::u16string& DocumentName, bool Landscape, int32_t Copies,
+                                const std::u16string& OutputFile) const;
+
+private:
+    std::vector<std::u16string> names_;
+    int32_t defaultIndex_ = -1;
 };
 
 } // namespace Zyl
