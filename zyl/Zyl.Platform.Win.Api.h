@@ -104,6 +104,19 @@ private:
     HGDIOBJ handle_ = nullptr;
 };
 
+// A 32-bit DIB section of Width x Height pixels, top row first, or 0; Bits
+// receives its pixels.
+inline HBITMAP CreateTopDownSection(HDC DC, int32_t Width, int32_t Height, void** Bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = Width;
+    info.bmiHeader.biHeight = -Height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return pCreateDIBSection()(DC, &info, DIB_RGB_COLORS, Bits, nullptr, 0);
+}
+
 // The screen's device context for the holder's life.
 class TScreenDC {
 public:

@@ -30,16 +30,9 @@ TWinSurface::TWinSurface(int32_t Width, int32_t Height, bool HasAlpha)
     // The header's image size is 32 bits wide; a larger section is one GDI
     // cannot describe, so the surface goes without pixels.
     if (bytes > MAXDWORD) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     const TScreenDC screen;
     void* bits = nullptr;
-    bitmap_ = pCreateDIBSection()(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap_ = CreateTopDownSection(screen.Get(), width_, height_, &bits);
     if (!bitmap_ || !bits) {
         if (bitmap_) pDeleteObject()(bitmap_);
         bitmap_ = nullptr;

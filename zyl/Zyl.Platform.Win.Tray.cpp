@@ -72,15 +72,8 @@ HICON IconOfSurface(TPlatformSurface* Surface) {
     const uint8_t* bits = Surface->Bits();
     const int32_t width = Surface->Width(), height = Surface->Height();
     if (!bits || Surface->Stride() != width * 4) return nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* colourBits = nullptr;
-    const TGdiObject colour(pCreateDIBSection()(nullptr, &info, DIB_RGB_COLORS, &colourBits, nullptr, 0));
+    const TGdiObject colour(CreateTopDownSection(nullptr, width, height, &colourBits));
     if (!colour.Get() || !colourBits) return nullptr;
     pGdiFlush()();
     std::memcpy(colourBits, bits, size_t(int64_t(width) * 4 * height));
@@ -160,10 +153,7 @@ void ReleaseTrayIcons() {
 
 TWinTrayIcon::~TWinTrayIcon() {
     if (visible_) {
-        NOTIFYICONDATAW record{};
-        record.cbSize = sizeof record;
-        record.hWnd = TrayWindow;
-        record.uID = UINT(id_);
+        NOTIFYICONDATAW record = IdRecord();
         ShellNotifyIconCall()(NIM_DELETE, &record);
     }
     for (TRef<TWinTrayIcon>& slot : TrayIcons)
@@ -171,11 +161,16 @@ TWinTrayIcon::~TWinTrayIcon() {
     if (icon_) pDestroyIcon()(icon_);
 }
 
-NOTIFYICONDATAW TWinTrayIcon::FullRecord() const {
+NOTIFYICONDATAW TWinTrayIcon::IdRecord() const {
     NOTIFYICONDATAW record{};
     record.cbSize = sizeof record;
     record.hWnd = TrayWindow;
     record.uID = UINT(id_);
+    return record;
+}
+
+NOTIFYICONDATAW TWinTrayIcon::FullRecord() const {
+    NOTIFYICONDATAW record = IdRecord();
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = TrayCallbackMessage;
     record.hIcon = icon_;
@@ -190,10 +185,7 @@ void TWinTrayIcon::SetVisible(bool Visible) {
         NOTIFYICONDATAW record = FullRecord();
         ShellNotifyIconCall()(NIM_ADD, &record);
     } else {
-        NOTIFYICONDATAW record{};
-        record.cbSize = sizeof record;
-        record.hWnd = TrayWindow;
-        record.uID = UINT(id_);
+        NOTIFYICONDATAW record = IdRecord();
         ShellNotifyIconCall()(NIM_DELETE, &record);
     }
 }
@@ -217,10 +209,7 @@ void TWinTrayIcon::SetTip(const std::u16string& Text) {
 
 void TWinTrayIcon::ShowBalloon(const std::u16string& Title, const std::u16string& Text, int32_t Kind) {
     if (!visible_) return;
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof record;
-    record.hWnd = TrayWindow;
-    record.uID = UINT(id_);
+    NOTIFYICONDATAW record = IdRecord();
     record.uFlags = NIF_INFO;
     CopyField(record.szInfo, Text, 254);
     CopyField(record.szInfoTitle, Title, 62);
@@ -230,10 +219,7 @@ void TWinTrayIcon::ShowBalloon(const std::u16string& Title, const std::u16string
 
 void TWinTrayIcon::HideBalloon() {
     if (!visible_) return;
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof record;
-    record.hWnd = TrayWindow;
-    record.uID = UINT(id_);
+    NOTIFYICONDATAW record = IdRecord();
     record.uFlags = NIF_INFO;
     ShellNotifyIconCall()(NIM_MODIFY, &record);
 }

@@ -324,7 +324,9 @@ public:
 
 private:
     friend TRef<TWinTrayIcon> CreateWinTrayIcon();
-    // The full record: window, id, message, icon and tip.
+    // The record naming this icon: size, window and id, nothing else.
+    NOTIFYICONDATAW IdRecord() const;
+    // That and the message, icon and tip.
     NOTIFYICONDATAW FullRecord() const;
 
     int32_t id_ = 0;
