@@ -517,3 +517,35 @@ TEST(AppIcon, FoundByMainIconNameByIdOrAsTheFirstGroupWhateverItsName) {
         EXPECT_NE(LoadAppIcon(false, module.Module()), nullptr);
     }
 }
+
+// --- Real dialogs, cancelled -------------------------------------------------------
+
+namespace {
+
+// Cancels every dialog box of this thread, from inside its modal loop.
+void CALLBACK CancelDialogs(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            wchar_t name[16];
+            if (GetClassNameW(window, name, 16) && std::wstring(name) == L"#32770")
+                PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+            return TRUE;
+        },
+        0);
+}
+
+} // namespace
+
+TEST_F(TServicesTest, RealDialogsCancelledAnswerFalseAndLeaveTheArgumentsAlone) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 300, CancelDialogs);
+    for (int32_t kind : {FileDialogOpen, FileDialogSave, FileDialogFolder}) {
+        int32_t index = 4;
+        std::u16string result = u"intacto";
+        EXPECT_FALSE(ShowFileDialog(nullptr, u"Teste", kind, 0, u"a.txt", u"C:\\", u"Todos|*.*", u"", index, result))
+            << kind;
+        EXPECT_EQ(result, u"intacto");
+        EXPECT_EQ(index, 4);
+    }
+    KillTimer(nullptr, timer);
+}
