@@ -500,6 +500,15 @@ private:
 
 } // namespace
 
+TEST(AppIcon, TheInstallerFindsItsIconGroupWithIdOne) {
+    const std::string path = ZYL_TEST_SETUP_EXE;
+    const HMODULE setup = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(setup, nullptr) << path;
+    EXPECT_NE(LoadAppIcon(true, setup), nullptr);
+    EXPECT_NE(LoadAppIcon(false, setup), nullptr);
+    FreeLibrary(setup);
+}
+
 TEST(AppIcon, FoundByMainIconNameByIdOrAsTheFirstGroupWhateverItsName) {
     EXPECT_EQ(LoadAppIcon(true), nullptr) << "this program has no icon";
     struct TCase {
