@@ -6,6 +6,7 @@
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Win.h"
 
 namespace KS {
 
@@ -48,10 +49,11 @@ void InitializeUnits() {
         InitStage = 4;
         Zyl::RegisterSoftCanvasBackend();
         InitStage = 5;
-        // The widget library registers its further pieces at these stages as
-        // its subsystems arrive: 6 Direct2D, 7 GDI+, 8 GDI, 10 the global
-        // screen and application, then the forms-ready flag and the
-        // control-at-point hook.
+        // Stages 6 and 7 will register Direct2D and GDI+, and stage 10 the
+        // global screen and application, then the forms-ready flag and the
+        // control-at-point hook, as those pieces of the widget library arrive.
+        Zyl::RegisterWinCanvasBackend();
+        InitStage = 8;
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
         InitStage = 10;

@@ -10,6 +10,7 @@ using namespace KS;
 TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     InitializeUnits();
     EXPECT_EQ(InitStage, 10);
+    EXPECT_NE(Zyl::FindCanvasBackend(u"gdi"), nullptr);
     const TLocaleSettings& locale = LocaleSettings;
     EXPECT_EQ(locale.ShortDateFormat, u"dd/MM/yyyy");
     EXPECT_EQ(locale.LongDateFormat, u"dddd, d' de 'MMMM' de 'yyyy");
@@ -36,15 +37,16 @@ TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     EXPECT_TRUE(unaccented(locale.LongMonthNames));
 }
 
-TEST(InitializeUnits, RegistersThePresentersThenTheSoftCanvasOnceHoweverOftenItRuns) {
+TEST(InitializeUnits, RegistersThePresentersThenTheCanvasesOnceHoweverOftenItRuns) {
     Zyl::ResetCanvasBackendState();
     InitializeUnits();
     InitializeUnits();
-    ASSERT_EQ(Zyl::CanvasBackendCount(), 4);
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 5);
     EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
     EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
     EXPECT_EQ(Zyl::CanvasBackendAt(3)->Name, u"soft");
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"gdi");
     // The installer's start chooses no canvas yet.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
     Zyl::ResetCanvasBackendState();
