@@ -247,6 +247,7 @@ void StretchBlitPixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_
         for (int64_t x = cols.First; x < cols.End; ++x) {
             if (!ClipRectsContain(clipRects, clipCount, x, y)) continue;
             const uint32_t s = sourceRow[Sample(x - dstLeft, sw, dw)];
+            ZYL_PIXEL_CHECK(x >= 0 && x < dstWidth && y >= 0 && y < dstHeight);
             uint32_t* d = PixelPtr(dst, dstStride, x, y);
             *d = plainCopy ? s : TernaryRop(index, p, s, *d) | 0xFF000000u;
         }
