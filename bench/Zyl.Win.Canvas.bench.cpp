@@ -30,7 +30,7 @@ void PaintScene(TPlatformCanvas& Canvas) {
     for (int line = 0; line < 30; ++line)
         Canvas.TextOut(10, 10 + line * 18, u"Ostrel Dax: instalando os arquivos do catalogo");
     const TPlatformPoint star[5] = {{400, 380}, {460, 580}, {310, 455}, {490, 455}, {340, 580}};
-    Canvas.Polygon(star, 4, true);
+    Canvas.Polygon(star, 5, 4, true);
 }
 
 template <class Fn>

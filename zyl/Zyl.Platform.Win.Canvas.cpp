@@ -198,22 +198,25 @@ void TWinCanvas::Pie(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, i
     pPie()(dc_, Left, Top, Right, Bottom, X1, Y1, X2, Y2);
 }
 
-void TWinCanvas::Polyline(const TPlatformPoint* Points, int32_t LastIndex) {
-    if (LastIndex < 1) return;
-    pPolyline()(dc_, AsPoints(Points), LastIndex + 1);
+void TWinCanvas::Polyline(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex) {
+    const int32_t n = UsablePointCount(Points, PointCount, LastIndex);
+    if (n < 2) return;
+    pPolyline()(dc_, AsPoints(Points), n);
 }
 
-void TWinCanvas::Polygon(const TPlatformPoint* Points, int32_t LastIndex, bool Winding) {
-    if (LastIndex < 1) return;
+void TWinCanvas::Polygon(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex, bool Winding) {
+    const int32_t n = UsablePointCount(Points, PointCount, LastIndex);
+    if (n < 2) return;
     pSetPolyFillMode()(dc_, Winding ? WINDING : ALTERNATE);
-    pPolygon()(dc_, AsPoints(Points), LastIndex + 1);
+    pPolygon()(dc_, AsPoints(Points), n);
 }
 
-void TWinCanvas::PolyBezier(const TPlatformPoint* Points, int32_t LastIndex) {
-    if (LastIndex < 3) return;
-    pPolyBezier()(dc_, AsPoints(Points), DWORD(LastIndex) + 1);
-    PenX = Points[LastIndex].X;
-    PenY = Points[LastIndex].Y;
+void TWinCanvas::PolyBezier(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex) {
+    const int32_t n = UsablePointCount(Points, PointCount, LastIndex);
+    if (n < 4) return;
+    pPolyBezier()(dc_, AsPoints(Points), DWORD(n));
+    PenX = Points[n - 1].X;
+    PenY = Points[n - 1].Y;
 }
 
 void TWinCanvas::FillRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Color) {

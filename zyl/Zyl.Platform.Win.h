@@ -55,9 +55,9 @@ public:
                int32_t Y2) override;
     void Pie(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t X1, int32_t Y1, int32_t X2,
              int32_t Y2) override;
-    void Polyline(const TPlatformPoint* Points, int32_t LastIndex) override;
-    void Polygon(const TPlatformPoint* Points, int32_t LastIndex, bool Winding) override;
-    void PolyBezier(const TPlatformPoint* Points, int32_t LastIndex) override;
+    void Polyline(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex) override;
+    void Polygon(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex, bool Winding) override;
+    void PolyBezier(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex) override;
     void FillRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Color) override;
     void FillRectBrush(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
     void FrameRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;

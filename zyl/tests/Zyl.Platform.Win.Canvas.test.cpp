@@ -208,10 +208,22 @@ TEST(WinCanvas, PentagramCentreIsFilledWithWindingOnly) {
         TDrawing d = NewDrawing();
         d.Canvas->SetPen(0, 1, PenStyleClear);
         d.Canvas->SetBrush(kRed, BrushStyleSolid);
-        d.Canvas->Polygon(star, 4, winding);
+        d.Canvas->Polygon(star, 5, 4, winding);
         EXPECT_EQ(d.Surface->PixelAt(16, 16), winding ? kRed : kWhite) << winding;
         EXPECT_EQ(d.Surface->PixelAt(16, 5), kRed) << "a point of the star";
     }
+}
+
+TEST(WinCanvas, ALastIndexBeyondTheArrayDrawsOnlyThePointsThatExist) {
+    TDrawing d = NewDrawing();
+    d.Canvas->SetPen(kRed, 1, PenStyleSolid);
+    const TPlatformPoint points[4] = {{2, 2}, {20, 2}, {20, 20}, {2, 20}};
+    d.Canvas->Polyline(points, 2, 3);
+    EXPECT_EQ(d.Surface->PixelAt(10, 2), kRed);
+    EXPECT_EQ(CountColoured(*d.Surface, kRed, 0, 3, 32, 32), 0) << "the third point is not part of the array";
+    d.Canvas->PolyBezier(points, 4, 1000);
+    EXPECT_EQ(d.Canvas->PenX, 2);
+    EXPECT_EQ(d.Canvas->PenY, 20);
 }
 
 TEST(WinCanvas, TooFewPointsDrawNothingButTwoMakeAPolygon) {
@@ -219,13 +231,13 @@ TEST(WinCanvas, TooFewPointsDrawNothingButTwoMakeAPolygon) {
     d.Canvas->SetPen(kRed, 1, PenStyleSolid);
     const TPlatformPoint points[4] = {{2, 2}, {20, 2}, {20, 20}, {2, 20}};
     d.Canvas->MoveTo(9, 9);
-    d.Canvas->Polyline(points, 0);
-    d.Canvas->PolyBezier(points, 2);
+    d.Canvas->Polyline(points, 4, 0);
+    d.Canvas->PolyBezier(points, 4, 2);
     EXPECT_EQ(CountColoured(*d.Surface, kRed, 0, 0, 32, 32), 0);
     EXPECT_EQ(d.Canvas->PenX, 9);
-    d.Canvas->Polygon(points, 1, false);
+    d.Canvas->Polygon(points, 4, 1, false);
     EXPECT_EQ(d.Surface->PixelAt(10, 2), kRed);
-    d.Canvas->PolyBezier(points, 3);
+    d.Canvas->PolyBezier(points, 4, 3);
     EXPECT_EQ(d.Canvas->PenX, 2);
     EXPECT_EQ(d.Canvas->PenY, 20);
 }
