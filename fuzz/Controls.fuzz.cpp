@@ -20,15 +20,11 @@ namespace {
 class TReader : public KsFuzz::TByteReader {
 public:
     using TByteReader::TByteReader;
+    // Mostly small values; 250 to 253 stand for the int32 extremes.
     int32_t Coordinate() {
+        static constexpr int32_t extremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1};
         const uint8_t b = Byte();
-        switch (b) {
-        case 250: return INT32_MIN;
-        case 251: return INT32_MAX;
-        case 252: return INT32_MIN + 1;
-        case 253: return INT32_MAX - 1;
-        default: return int32_t(b) - 40;
-        }
+        return b >= 250 && b <= 253 ? extremes[b - 250] : int32_t(b) - 40;
     }
 };
 

@@ -120,19 +120,21 @@ public:
         ResetCanvasBackendState();
     }
 
-    TRef<ProbeGraphic> Graphic(const std::string& name, int32_t l, int32_t t, int32_t w, int32_t h,
-                               TWinControl* parent = nullptr) {
-        auto g = MakeRef<ProbeGraphic>(name, Lines);
-        g->SetBounds(l, t, w, h);
-        g->SetParent(parent ? parent : Root.Get());
-        return g;
-    }
-    TRef<ProbeWin> Win(const std::string& name, int32_t l, int32_t t, int32_t w, int32_t h,
-                       TWinControl* parent = nullptr) {
-        auto c = MakeRef<ProbeWin>(name, Lines);
+    // A probe at (l, t, w, h) in parent, or in the root.
+    template <class Probe>
+    TRef<Probe> Place(const std::string& name, int32_t l, int32_t t, int32_t w, int32_t h, TWinControl* parent) {
+        auto c = MakeRef<Probe>(name, Lines);
         c->SetBounds(l, t, w, h);
         c->SetParent(parent ? parent : Root.Get());
         return c;
+    }
+    TRef<ProbeGraphic> Graphic(const std::string& name, int32_t l, int32_t t, int32_t w, int32_t h,
+                               TWinControl* parent = nullptr) {
+        return Place<ProbeGraphic>(name, l, t, w, h, parent);
+    }
+    TRef<ProbeWin> Win(const std::string& name, int32_t l, int32_t t, int32_t w, int32_t h,
+                       TWinControl* parent = nullptr) {
+        return Place<ProbeWin>(name, l, t, w, h, parent);
     }
     void Click(int32_t x, int32_t y) {
         Window->RouteMouseDown(x, y, 1, 0);
