@@ -64,6 +64,12 @@ uint8_t* TWinSurface::Bits() {
     return bitsPtr_;
 }
 
+void TWinSurface::FinishDrawing() {
+    if (alpha_ || !bitsPtr_) return;
+    pGdiFlush()();
+    for (size_t i = 3, end = size_t(width_) * size_t(height_) * 4; i < end; i += 4) bitsPtr_[i] = 0;
+}
+
 TRef<TPlatformSurface> TWinSurface::CreateCompatible(int32_t Width, int32_t Height, bool HasAlpha) {
     return System::MakeRef<TWinSurface>(Width, Height, HasAlpha);
 }

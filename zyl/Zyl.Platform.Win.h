@@ -132,6 +132,10 @@ public:
     TRef<TPlatformCanvas> CreateCanvas() override;
     uint8_t* Bits() override;
     int32_t Stride() override { return width_ * 4; }
+    // Without alpha, clears the unused top byte of every pixel: GDI's colour
+    // key (TransparentBlt under Wine) compares all 32 bits, so a pixel
+    // written as opaque through Bits would never match the transparent colour.
+    void FinishDrawing() override;
     TRef<TPlatformSurface> CreateCompatible(int32_t Width, int32_t Height, bool HasAlpha) override;
     bool SaveToPng(const std::u16string& FileName) override;
     int32_t PixelAt(int32_t X, int32_t Y) override;
