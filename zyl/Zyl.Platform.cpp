@@ -222,9 +222,9 @@ void TPlatformCanvas::Chord(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t
 void TPlatformCanvas::Pie(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) {
     RaiseAbstractError(kCanvas, u"Pie");
 }
-void TPlatformCanvas::Polyline(const TPlatformPoint*, int32_t) { RaiseAbstractError(kCanvas, u"Polyline"); }
-void TPlatformCanvas::Polygon(const TPlatformPoint*, int32_t, bool) { RaiseAbstractError(kCanvas, u"Polygon"); }
-void TPlatformCanvas::PolyBezier(const TPlatformPoint*, int32_t) { RaiseAbstractError(kCanvas, u"PolyBezier"); }
+void TPlatformCanvas::Polyline(const TPlatformPoint*, int32_t, int32_t) { RaiseAbstractError(kCanvas, u"Polyline"); }
+void TPlatformCanvas::Polygon(const TPlatformPoint*, int32_t, int32_t, bool) { RaiseAbstractError(kCanvas, u"Polygon"); }
+void TPlatformCanvas::PolyBezier(const TPlatformPoint*, int32_t, int32_t) { RaiseAbstractError(kCanvas, u"PolyBezier"); }
 void TPlatformCanvas::FillRect(int32_t, int32_t, int32_t, int32_t, int32_t) {
     RaiseAbstractError(kCanvas, u"FillRect");
 }
