@@ -18,11 +18,9 @@ using namespace Zyl;
 
 namespace {
 
-class TReader {
+class TReader : public KsFuzz::TByteReader {
 public:
-    explicit TReader(std::span<const uint8_t> data) : data_(data) {}
-    bool More() const { return at_ < data_.size(); }
-    uint8_t Byte() { return More() ? data_[at_++] : 0; }
+    using TByteReader::TByteReader;
     int32_t Coordinate() {
         const uint8_t b = Byte();
         switch (b) {
@@ -39,20 +37,12 @@ public:
         default: return int32_t(b) - 40;
         }
     }
-    int32_t Word() {
-        int32_t v = 0;
-        for (int i = 0; i < 4; ++i) v = int32_t(uint32_t(v) << 8 | Byte());
-        return v;
-    }
+    int32_t Word() { return Int32(); }
+    // Pen widths: mostly small, now and then anything up to INT32_MAX.
     int32_t Width() {
         const uint8_t b = Byte();
-        if (b >= 250) return Word() & INT32_MAX;
-        return b % 70;
+        return b >= 250 ? Int32() & INT32_MAX : b % 70;
     }
-
-private:
-    std::span<const uint8_t> data_;
-    size_t at_ = 0;
 };
 
 } // namespace

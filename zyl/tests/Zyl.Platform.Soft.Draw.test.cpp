@@ -641,3 +641,72 @@ TEST(SoftText, TextRectRestoresTheClipWhenDrawingRaises) {
     EXPECT_TRUE(p.Canvas->GetClipBox(l, t, r, b));
     EXPECT_EQ(std::vector<int32_t>({l, t, r, b}), std::vector<int32_t>({0, 0, 30, 20}));
 }
+
+// ---- Cross-build identity ------------------------------------------------------------------
+
+namespace {
+
+// Every slot, pen style, width class, pen mode, hatch, and upright and turned
+// text on one surface.
+std::string SceneDigest() {
+    TPad p(256, 256, true, 0x80402010);
+    TSoftCanvas& c = *p.Canvas;
+    for (int32_t mode = 0; mode < 16; ++mode) {
+        c.SetRop2(mode);
+        c.SetPen(0x123456 * (mode + 1), mode % 4 == 3 ? 5 : 1, mode % 6);
+        c.SetBrush(0x0F0F0F * mode, mode % 9);
+        c.SetBackground(0x00FF80 ^ (mode * 0x10101), mode % 2 == 0);
+        const int32_t x = (mode % 4) * 64, y = (mode / 4) * 64;
+        c.Rectangle(x + 2, y + 2, x + 30, y + 20);
+        c.Ellipse(x + 32, y + 2, x + 62, y + 28);
+        c.RoundRect(x + 2, y + 30, x + 30, y + 62, 9, 7);
+        c.Pie(x + 32, y + 30, x + 62, y + 62, x + 62, y + 40, x + 40, y + 30);
+        c.Chord(x + 34, y + 32, x + 60, y + 60, x + 34, y + 50, x + 60, y + 50);
+        c.Arc(x + 4, y + 4, x + 60, y + 60, x + 60, y + 4, x + 4, y + 60);
+        c.MoveTo(x, y);
+        c.LineTo(x + 63, y + 47);
+    }
+    c.SetRop2(RasterCopy);
+    const TPlatformPoint star[] = {{128, 10}, {150, 90}, {80, 40}, {176, 40}, {106, 90}};
+    for (int32_t w : {1, 3, 12, 40}) {
+        c.SetPen(0x3300CC + w, w, PenStyleSolid);
+        c.SetOrigin(w * 3, w * 2);
+        c.Polygon(star, 5, 4, w % 2 == 0);
+        c.PolyBezier(star, 5, 3);
+        c.Polyline(star, 5, 4);
+    }
+    c.SetOrigin(0, 0);
+    c.ClipExclude(100, 100, 150, 150);
+    c.FillRect(90, 90, 110, 110, 0x445566);
+    c.SetBrush(0x00AA00, BrushStyleDiagCross);
+    c.FillRectBrush(140, 90, 170, 120);
+    c.FrameRect(10, 200, 60, 240);
+    c.DrawFocusRect(12, 202, 58, 238);
+    c.SetPixel(5, 250, 0x0000FF);
+    c.FloodFill(20, 220, c.GetPixel(20, 220), false);
+    c.SetFont(u"Scene", -12, 0, 0x000080);
+    c.TextOut(70, 180, u"Zyl soft AB");
+    c.SetFont(u"Scene", -20, 1, 0x800000);
+    c.TextRect(70, 200, 200, 230, 72, 204, u"Ostrel", true);
+    c.SetTextAngle(450);
+    c.TextOut(200, 250, u"Dax");
+    c.SetTextAngle(-900);
+    c.TextOut(240, 150, u"ABC");
+    auto other = MakeRef<TSoftSurface>(8, 8, false);
+    std::fill_n(reinterpret_cast<uint32_t*>(other->Bits()), 64, 0xFF11EE22u);
+    c.DrawSurfaceEx(other.Get(), 0, 0, 8, 8, 230, 10, 250, 30, RopSourceCopy, 128, false);
+    System::Sha2State state;
+    System::HashSha2Init(state, System::Sha2_256);
+    System::HashSha2Update(state, p.Surface->Bits(), size_t(256) * 256 * 4);
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (uint8_t b : System::HashSha2Final(state)) hex += std::string{digits[b >> 4], digits[b & 15]};
+    return hex;
+}
+
+} // namespace
+
+// Pins the pixels of both builds to one value: a regression guard, not a proof.
+TEST(SoftScene, SameDigestOnEveryBuild) {
+    EXPECT_EQ(SceneDigest(), "1636344d75e29c3c900c956b65768300e4afdfa38f2d9878c97c741cc3f268ac");
+}
