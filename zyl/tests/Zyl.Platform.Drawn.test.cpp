@@ -433,6 +433,15 @@ TEST(DrawnScrollEngine, ExtremeRangesStayOnTheTrack) {
 
 using DrawnScrollBar = DrawnHarness;
 
+// The Scroll lines of a sink as "code position;" each, taking every line.
+std::string TakeScrolls(ProbeSink& sink) {
+    std::string s;
+    for (const std::string& l : sink.Log)
+        if (l.rfind("Scroll", 0) == 0) s += l.substr(7) + ";";
+    sink.Log.clear();
+    return s;
+}
+
 TEST_F(DrawnScrollBar, ThumbAtTheEndOfTheRange) {
     const auto bar = Place<TDrawnScrollBar>(App->CreateScrollBar(), 0, 0, 17, 134);
     bar->SetScrollKind(true);
@@ -456,13 +465,7 @@ TEST_F(DrawnScrollBar, TrackPressRepeatsAndPausesOverTheThumb) {
     bar->SetScrollKind(true);
     bar->SetScrollParams(0, 100, 10, 0);
     ShellWindow->RouteMouseDown(8, 100, MouseButtonLeft, 0);
-    auto scrolls = [&] {
-        std::string s;
-        for (const std::string& l : sink->Log)
-            if (l.rfind("Scroll", 0) == 0) s += l.substr(7) + ";";
-        sink->Log.clear();
-        return s;
-    };
+    auto scrolls = [&] { return TakeScrolls(*sink); };
     EXPECT_EQ(scrolls(), "3 0;");
     Advance(399);
     EXPECT_EQ(scrolls(), "");
@@ -489,13 +492,7 @@ TEST_F(DrawnScrollBar, ThumbDragWheelAndKeys) {
     const auto bar = Place<TDrawnScrollBar>(App->CreateScrollBar(), 0, 0, 17, 134, &sink);
     bar->SetScrollKind(true);
     bar->SetScrollParams(0, 100, 10, 0);
-    auto scrolls = [&] {
-        std::string s;
-        for (const std::string& l : sink->Log)
-            if (l.rfind("Scroll", 0) == 0) s += l.substr(7) + ";";
-        sink->Log.clear();
-        return s;
-    };
+    auto scrolls = [&] { return TakeScrolls(*sink); };
     ShellWindow->RouteMouseDown(8, 20, MouseButtonLeft, 0);
     ShellWindow->RouteMouseMove(8, 500, 0);
     ShellWindow->RouteMouseUp(8, 500, MouseButtonLeft, 0);
