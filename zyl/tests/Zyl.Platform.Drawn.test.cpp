@@ -409,7 +409,9 @@ TEST(DrawnScrollEngine, GeometryAndHitTest) {
         EXPECT_EQ(e.HitTest(5, c.length - 1), 5);
         EXPECT_EQ(e.HitTest(17, 0), 0);
         EXPECT_EQ(e.HitTest(5, c.length), 0);
-        if (c.track > 0) EXPECT_EQ(e.HitTest(5, c.scrollable ? c.arrow + c.thumb : c.length / 2), c.scrollable ? 4 : 0);
+        if (c.track > 0) {
+            EXPECT_EQ(e.HitTest(5, c.scrollable ? c.arrow + c.thumb : c.length / 2), c.scrollable ? 4 : 0);
+        }
     }
 }
 
