@@ -6,6 +6,7 @@
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Win.h"
 
 namespace KS {
 
@@ -49,9 +50,10 @@ void InitializeUnits() {
         Zyl::RegisterSoftCanvasBackend();
         InitStage = 5;
         // The widget library registers its further pieces at these stages as
-        // its subsystems arrive: 6 Direct2D, 7 GDI+, 8 GDI, 10 the global
-        // screen and application, then the forms-ready flag and the
-        // control-at-point hook.
+        // its subsystems arrive: 6 Direct2D, 7 GDI+, 10 the global screen and
+        // application, then the forms-ready flag and the control-at-point hook.
+        InitStage = 8;
+        Zyl::RegisterWinCanvasBackend();
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
         InitStage = 10;

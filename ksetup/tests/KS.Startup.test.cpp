@@ -10,6 +10,7 @@ using namespace KS;
 TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     InitializeUnits();
     EXPECT_EQ(InitStage, 10);
+    EXPECT_NE(Zyl::FindCanvasBackend(u"gdi"), nullptr);
     const TLocaleSettings& locale = LocaleSettings;
     EXPECT_EQ(locale.ShortDateFormat, u"dd/MM/yyyy");
     EXPECT_EQ(locale.LongDateFormat, u"dddd, d' de 'MMMM' de 'yyyy");
