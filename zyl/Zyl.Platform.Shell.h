@@ -20,8 +20,9 @@ class TShellWinWindow;
 // wait, painting or a modal dialog; the system's own by default.
 struct TShellCalls {
     ULONGLONG (*GetTickCount64)();
-    DWORD (*MsgWaitForMultipleObjects)(DWORD Count, const HANDLE* Handles, BOOL WaitAll, DWORD Milliseconds,
-                                       DWORD WakeMask);
+    using MsgWaitFunction = DWORD (*)(DWORD Count, const HANDLE* Handles, BOOL WaitAll, DWORD Milliseconds,
+                                      DWORD WakeMask);
+    MsgWaitFunction MsgWaitForMultipleObjects;
     HDC (*BeginPaint)(HWND Window, PAINTSTRUCT* Paint);
     BOOL (*EndPaint)(HWND Window, const PAINTSTRUCT* Paint);
     int (*MessageBox)(HWND Owner, LPCWSTR Text, LPCWSTR Title, UINT Flags);
