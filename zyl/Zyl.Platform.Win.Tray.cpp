@@ -66,23 +66,27 @@ void DispatchTrayNotification(TPlatformEvents& Events, UINT Notification) {
     }
 }
 
-// A 32-bit icon of the surface's pixels, or 0.
+
+} // namespace
+
 HICON IconOfSurface(TPlatformSurface* Surface) {
     if (!Surface) return nullptr;
     const uint8_t* bits = Surface->Bits();
     const int32_t width = Surface->Width(), height = Surface->Height();
-    if (!bits || Surface->Stride() != width * 4) return nullptr;
+    if (!bits || width <= 0 || height <= 0 || Surface->Stride() < width * 4) return nullptr;
     void* colourBits = nullptr;
     const TGdiObject colour(CreateTopDownSection(nullptr, width, height, &colourBits));
     if (!colour.Get() || !colourBits) return nullptr;
     pGdiFlush()();
-    std::memcpy(colourBits, bits, size_t(int64_t(width) * 4 * height));
+    // Row by row: a surface's rows may be padded past their pixels.
+    const size_t rowBytes = size_t(width) * 4;
+    for (int32_t y = 0; y < height; ++y)
+        std::memcpy(static_cast<uint8_t*>(colourBits) + rowBytes * size_t(y),
+                    bits + size_t(Surface->Stride()) * size_t(y), rowBytes);
     const TGdiObject mask(pCreateBitmap()(width, height, 1, 1, nullptr));
     ICONINFO icon{TRUE, 0, 0, HBITMAP(mask.Get()), HBITMAP(colour.Get())};
     return pCreateIconIndirect()(&icon);
 }
-
-} // namespace
 
 TShellNotifyIcon SystemShellNotifyIcon() {
     return [](DWORD message, NOTIFYICONDATAW* data) { return pShell_NotifyIconW()(message, data); };

@@ -339,6 +339,11 @@ private:
     std::u16string tip_;
 };
 
+// A 32-bit icon of the surface's pixels, its transparency from their alpha;
+// 0 for nil, a surface without pixels or when GDI refuses. Rows are copied
+// one by one, so padded rows are fine.
+HICON IconOfSurface(TPlatformSurface* Surface);
+
 // A new hidden icon with the next id (1, 2, ...; never reused), listed in
 // the process's tray registry, which keeps it alive until the program ends.
 TRef<TWinTrayIcon> CreateWinTrayIcon();

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstdlib>
+
 #include "KS.Startup.h"
+#include "Zyl.Platform.Shell.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
@@ -37,18 +42,35 @@ TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     EXPECT_TRUE(unaccented(locale.LongMonthNames));
 }
 
-TEST(InitializeUnits, RegistersThePresentersThenTheCanvasesOnceHoweverOftenItRuns) {
+TEST(InitializeUnits, RegistersThePresentersAndTheCanvasesOnceHoweverOftenItRuns) {
     Zyl::ResetCanvasBackendState();
     InitializeUnits();
     InitializeUnits();
-    ASSERT_EQ(Zyl::CanvasBackendCount(), 5);
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 6);
     EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
     EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
     EXPECT_EQ(Zyl::CanvasBackendAt(3)->Name, u"soft");
-    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"gdi");
-    // The installer's start chooses no canvas yet.
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"d2d");
+    EXPECT_EQ(Zyl::CanvasBackendAt(5)->Name, u"gdi");
+    // The units choose no canvas: the application's start does.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
+    Zyl::ResetCanvasBackendState();
+}
+
+TEST(InitializeApplication, ChoosesD2DThenGdiAndFallsBackToGdi) {
+    Zyl::ResetCanvasBackendState();
+    const char* saved = std::getenv("ZYL_CANVAS");
+    const std::string keep = saved ? saved : "";
+    SetEnvironmentVariableW(L"ZYL_CANVAS", nullptr);
+    InitializeUnits();
+    InitializeApplication();
+    EXPECT_EQ(Zyl::GetCanvasChoice(), u"d2d,gdi");
+    EXPECT_EQ(Zyl::ActiveCanvasBackendName(), u"gdi");
+    EXPECT_NE(Zyl::CurrentPlatformServices(), nullptr);
+    ASSERT_NE(ShellApplication(), nullptr);
+    EXPECT_TRUE(ShellApplication()->WindowList.empty());
+    if (saved) SetEnvironmentVariableA("ZYL_CANVAS", keep.c_str());
     Zyl::ResetCanvasBackendState();
 }
 
