@@ -1,14 +1,23 @@
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+
+#include "System.Remainder.Exceptions.h"
+#include "System.Remainder.Streams.h"
 
 #include "Zyl.Platform.GdiPlus.Api.h"
 #include "Zyl.Platform.GdiPlus.Reset.h"
 #include "Zyl.Platform.GdiPlus.h"
 #include "Zyl.Test.Env.h"
+#include "Zyl.Test.Image.h"
+#include "Zyl.Test.Memory.h"
 
 using namespace Zyl;
+using System::MakeRef;
 using Zyl::Testing::TScopedEnvVar;
 
 namespace {
@@ -108,4 +117,167 @@ TEST(GdipOptions, ReadFromTheEnvironmentAtEveryRun) {
         EXPECT_EQ(GdipOptions.LayoutMode, c.positioned) << Utf8(c.layout ? c.layout : u"-");
     }
     EXPECT_FALSE(GdipAutoChoiceAllowed());
+}
+
+namespace {
+
+// GDI+ started from a clean state, for the surface and the services.
+class GdipSurfaceTest : public GdipLoad {
+protected:
+    void SetUp() override {
+        GdipLoad::SetUp();
+        ASSERT_TRUE(StartGdiplusOnce()) << Utf8(GetGdipLastError());
+    }
+
+    TScopedEnvVar missing_{u"ZYL_GDIPLUS_MISSING", std::nullopt};
+};
+
+uint32_t& RawPixel(TPlatformSurface& s, int32_t x, int32_t y) {
+    return *reinterpret_cast<uint32_t*>(s.Bits() + ptrdiff_t(y) * s.Stride() + 4 * x);
+}
+
+} // namespace
+
+TEST_F(GdipSurfaceTest, SizesAndInitialPixels) {
+    const struct {
+        int32_t width, height;
+        bool alpha;
+        int32_t wantWidth, wantHeight;
+        uint32_t raw;
+        int32_t alphaAt;
+    } cases[] = {
+        {0, 0, false, 1, 1, 0xFF000000u, 255},
+        {-5, 3, true, 1, 3, 0u, 0},
+        {7, 2, false, 7, 2, 0xFF000000u, 255},
+        {3, 4, true, 3, 4, 0u, 0},
+    };
+    for (const auto& c : cases) {
+        TGdipSurface s(c.width, c.height, c.alpha);
+        EXPECT_EQ(s.Width(), c.wantWidth);
+        EXPECT_EQ(s.Height(), c.wantHeight);
+        EXPECT_EQ(s.Stride(), 4 * c.wantWidth);
+        EXPECT_NE(s.NativeHandle(), nullptr);
+        for (int32_t y = 0; y < s.Height(); ++y)
+            for (int32_t x = 0; x < s.Width(); ++x) {
+                EXPECT_EQ(RawPixel(s, x, y), c.raw);
+                EXPECT_EQ(s.PixelAt(x, y), 0);
+                EXPECT_EQ(s.AlphaAt(x, y), c.alphaAt);
+            }
+    }
+}
+
+TEST_F(GdipSurfaceTest, ReadsBackUnpremultipliedAndNothingOutside) {
+    TGdipSurface s(4, 3, true);
+    RawPixel(s, 1, 2) = 0x80402010u;  // alpha 128, premultiplied (64, 32, 16)
+    EXPECT_EQ(s.PixelAt(1, 2), 128 | 64 << 8 | 32 << 16);
+    EXPECT_EQ(s.AlphaAt(1, 2), 128);
+    RawPixel(s, 0, 0) = 0xFFFFFFFFu;
+    for (auto [x, y] : {std::pair{-1, 0}, {4, 0}, {0, 3}, {0, -1}}) {
+        EXPECT_EQ(s.PixelAt(x, y), 0);
+        EXPECT_EQ(s.AlphaAt(x, y), 0);
+    }
+}
+
+TEST_F(GdipSurfaceTest, GdiplusDrawsIntoTheSurfaceMemory) {
+    TGdipSurface s(8, 8, false);
+    TGpGraphics* g = s.EnsureGdipGraphics();
+    ASSERT_NE(g, nullptr);
+    TGdipBrush brush;
+    ASSERT_EQ(Gdip.GdipCreateSolidFill(0xFF0000FFu, brush.Out()), 0);
+    Gdip.GdipFillRectangle(g, brush.Get(), 2, 2, 3, 3);
+    Gdip.GdipFlush(g, GpFlushIntentionSync);
+    EXPECT_EQ(RawPixel(s, 3, 3) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(RawPixel(s, 0, 0), 0xFF000000u);
+}
+
+TEST_F(GdipSurfaceTest, ANewGraphicsContextResetsTheClipOwner) {
+    TGdipSurface s(4, 4, true);
+    s.ClipOwnerSerial = 7;
+    TGpGraphics* g = s.EnsureGdipGraphics();
+    EXPECT_EQ(s.ClipOwnerSerial, 0);
+    s.ClipOwnerSerial = 5;
+    EXPECT_EQ(s.EnsureGdipGraphics(), g);
+    EXPECT_EQ(s.ClipOwnerSerial, 5);
+}
+
+TEST_F(GdipSurfaceTest, AsGdipSurfaceKeepsItsOwnAndCopiesOthers) {
+    TRef<TGdipSurface> own = MakeRef<TGdipSurface>(2, 2, true);
+    EXPECT_EQ(AsGdipSurface(own.Get()).Get(), own.Get());
+
+    TRef<Testing::TMemorySurface> other = MakeRef<Testing::TMemorySurface>(5, 3, false, 32);
+    Testing::FillSurface(*other, Testing::RandomPixels(5, 3, false, 11));
+    TRef<TGdipSurface> copy = AsGdipSurface(other.Get());
+    ASSERT_NE(copy.Get(), nullptr);
+    EXPECT_EQ(copy->Width(), 5);
+    EXPECT_FALSE(copy->HasAlpha());
+    EXPECT_EQ(Testing::SurfaceBytes(*copy), Testing::SurfaceBytes(*other));
+    RawPixel(*copy, 0, 0) ^= 0x00FFFFFFu;
+    EXPECT_NE(Testing::SurfaceBytes(*copy), Testing::SurfaceBytes(*other));
+}
+
+// Image headers choose surface sizes: 65536 x 16385 x 4 wraps to 256 KiB in
+// 32 bits, under a bitmap that claims 4 GiB.
+TEST_F(GdipSurfaceTest, ABlockAboveTwoGibibytesIsRefused) {
+    for (auto [w, h] : {std::pair{65536, 16385}, {65536, 8192}, {INT32_MAX, INT32_MAX}}) {
+        try {
+            TGdipSurface s(w, h, true);
+            ADD_FAILURE() << w << "x" << h;
+        } catch (const System::Exception& e) {
+            EXPECT_EQ(e.Message, u"GdipCreateBitmapFromScan0 falhou (3) para " + System::Int64ToStr(w) + u"x" +
+                                     System::Int64ToStr(h));
+        }
+    }
+}
+
+TEST_F(GdipLoad, NoSurfaceWithoutGdiplus) {
+    TScopedEnvVar missing(u"ZYL_GDIPLUS_MISSING", u"1");
+    try {
+        TGdipSurface s(2, 2, false);
+        ADD_FAILURE();
+    } catch (const System::Exception& e) {
+        EXPECT_EQ(e.Message, u"GDI+ indisponivel: gdiplus.dll ausente");
+    }
+}
+
+TEST_F(GdipSurfaceTest, ServicesInstallOnlyWhenNoneAreThere) {
+    Testing::TScopedPlatformServices none(nullptr);
+    TScopedEnvVar text(u"ZYL_GDIPLUS_TEXT", u"mono");
+    GdipOptions = TGdipOptions{};
+    CreateGdipServices();
+    auto* services = dynamic_cast<TGdipServices*>(CurrentPlatformServices());
+    ASSERT_NE(services, nullptr);
+    EXPECT_EQ(GdipOptions.TextMode, 2);
+    EXPECT_EQ(services->DefaultFontName(), u"Segoe UI");
+    EXPECT_GT(services->ScreenDpi(), 0);
+    EXPECT_NE(dynamic_cast<TGdipSurface*>(services->CreateSurface(3, 3, true).Get()), nullptr);
+    CreateGdipServices();
+    EXPECT_EQ(CurrentPlatformServices(), services);
+}
+
+TEST_F(GdipSurfaceTest, PngFilesRoundTripAndWhatIsNotOneGivesNil) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("zyl_gdiplus_test_" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    auto path = [&](const char* name) {
+        const std::wstring w = (folder / name).wstring();
+        return std::u16string(w.begin(), w.end());
+    };
+    TRef<TGdipServices> services = MakeRef<TGdipServices>();
+    Testing::TScopedPlatformServices current(services);
+    {
+        System::TFileStream seven(path("seven.png"), 0xFF00);
+        seven.WriteBuffer("\x89PNG\r\n\x1a", 7);
+    }
+    EXPECT_FALSE(services->LoadPngFile(path("missing.png")));
+    EXPECT_FALSE(services->LoadPngFile(path("")));
+    EXPECT_FALSE(services->LoadPngFile(path("seven.png")));
+    TRef<TPlatformSurface> s = services->CreateSurface(6, 4, true);
+    Testing::FillSurface(*s, Testing::RandomPixels(6, 4, true, 3));
+    ASSERT_TRUE(s->SaveToPng(path("round.png")));
+    TRef<TPlatformSurface> back = services->LoadPngFile(path("round.png"));
+    ASSERT_TRUE(back);
+    EXPECT_NE(dynamic_cast<TGdipSurface*>(back.Get()), nullptr);
+    EXPECT_EQ(back->Width(), 6);
+    std::filesystem::remove_all(folder);
 }
