@@ -23,27 +23,19 @@ struct TModel {
     int32_t OriginX = 0, OriginY = 0;
 };
 
-class TReader {
-public:
-    explicit TReader(std::span<const uint8_t> data) : data_(data) {}
-    bool More() const { return at_ < data_.size(); }
-    uint8_t Byte() { return More() ? data_[at_++] : 0; }
-    int32_t Coordinate() {
-        const uint8_t b = Byte();
-        switch (b) {
-        case 250: return INT32_MIN;
-        case 251: return INT32_MAX;
-        case 252: return INT32_MIN + 1;
-        case 253: return INT32_MAX - 1;
-        case 254: return -1;
-        default: return int32_t(b) - 30;
-        }
-    }
+using TReader = KsFuzz::TByteReader;
 
-private:
-    std::span<const uint8_t> data_;
-    size_t at_ = 0;
-};
+// A few byte values stand for the int32 extremes, the others for small numbers.
+int32_t Coordinate(TReader& in) {
+    switch (const uint8_t b = in.Byte()) {
+    case 250: return INT32_MIN;
+    case 251: return INT32_MAX;
+    case 252: return INT32_MIN + 1;
+    case 253: return INT32_MAX - 1;
+    case 254: return -1;
+    default: return int32_t(b) - 30;
+    }
+}
 
 void Check(TSoftCanvas& c, const TModel& m) {
     int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
@@ -96,13 +88,13 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     for (int steps = 0; in.More() && steps < 24; ++steps) {
         switch (in.Byte() % 6) {
         case 0: {
-            const int32_t l = in.Coordinate(), t = in.Coordinate(), r = in.Coordinate(), b = in.Coordinate();
+            const int32_t l = Coordinate(in), t = Coordinate(in), r = Coordinate(in), b = Coordinate(in);
             c.ClipRect(l, t, r, b);
             apply(true, int64_t(l) + m.OriginX, int64_t(t) + m.OriginY, int64_t(r) + m.OriginX, int64_t(b) + m.OriginY);
             break;
         }
         case 1: {
-            const int32_t l = in.Coordinate(), t = in.Coordinate(), r = in.Coordinate(), b = in.Coordinate();
+            const int32_t l = Coordinate(in), t = Coordinate(in), r = Coordinate(in), b = Coordinate(in);
             if (++exclusions > 4) break;
             c.ClipExclude(l, t, r, b);
             const int64_t L = int64_t(l) + m.OriginX, T = int64_t(t) + m.OriginY;
@@ -115,8 +107,8 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
             std::fill(m.Mask.begin(), m.Mask.end(), true);
             break;
         case 3:
-            m.OriginX = in.Coordinate();
-            m.OriginY = in.Coordinate();
+            m.OriginX = Coordinate(in);
+            m.OriginY = Coordinate(in);
             c.SetOrigin(m.OriginX, m.OriginY);
             break;
         case 4:

@@ -20,16 +20,9 @@ namespace {
 constexpr std::array<int32_t, 8> kCodes = {RopSourceCopy, 0x00660046, 0x008800C6, 0x00F00021,
                                            0x00000042,    0x00FB0A09, 0x00123456, RopSourceCopy};
 
-class TReader {
-public:
-    explicit TReader(std::span<const uint8_t> data) : data_(data) {}
-    uint8_t Byte() { return at_ < data_.size() ? data_[at_++] : uint8_t(at_++ * 37); }
-    int32_t Small() { return int32_t(int8_t(Byte())) / 3; }
+using TReader = KsFuzz::TByteReader;
 
-private:
-    std::span<const uint8_t> data_;
-    size_t at_ = 0;
-};
+int32_t Small(TReader& in) { return int32_t(int8_t(in.Byte())) / 3; }
 
 // A pixel a surface can hold: premultiplied with alpha, opaque without.
 uint32_t PixelFrom(TReader& in, bool alpha) {
@@ -56,9 +49,9 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     const int32_t rop = kCodes[size_t(flags >> 5)];
     const int32_t opacity = std::min(255, int32_t(in.Byte()) * 2);
     const int32_t brush = int32_t(in.Byte()) * 0x010203, key = int32_t(in.Byte() % 4) * 0x404040;
-    const int32_t cl = in.Small(), ct = in.Small(), cr = in.Small() + 12, cb = in.Small() + 12;
-    const int32_t sl = in.Small(), st = in.Small(), sr = sl + in.Small() + 4, sb = st + in.Small() + 4;
-    const int32_t dl = in.Small(), dt = in.Small(), dr = dl + in.Small() + 6, db = dt + in.Small() + 6;
+    const int32_t cl = Small(in), ct = Small(in), cr = Small(in) + 12, cb = Small(in) + 12;
+    const int32_t sl = Small(in), st = Small(in), sr = sl + Small(in) + 4, sb = st + Small(in) + 4;
+    const int32_t dl = Small(in), dt = Small(in), dr = dl + Small(in) + 6, db = dt + Small(in) + 6;
 
     std::vector<uint32_t> canvasPixels(size_t(width) * size_t(height));
     for (uint32_t& p : canvasPixels) p = PixelFrom(in, canvasAlpha);

@@ -21,21 +21,7 @@ using namespace Zyl;
 
 namespace {
 
-class TReader {
-public:
-    explicit TReader(std::span<const uint8_t> data) : data_(data) {}
-    bool More() const { return at_ < data_.size(); }
-    uint8_t Byte() { return More() ? data_[at_++] : 0; }
-    int32_t Int() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= uint32_t(Byte()) << (8 * i);
-        return int32_t(v);
-    }
-
-private:
-    std::span<const uint8_t> data_;
-    size_t at_ = 0;
-};
+using TReader = KsFuzz::TByteReader;
 
 void CheckShape(const TSoftGlyph& g) {
     KS_FUZZ_CHECK(g.Width >= 0 && g.Width <= 4096 && g.Height >= 0 && g.Height <= 4096);
@@ -82,7 +68,7 @@ void FuzzBoxes(TReader& in) {
 }
 
 void FuzzRaw(TReader& in) {
-    const int32_t em = in.Int(), unitsPerEm = in.Int(), angle = in.Int();
+    const int32_t em = in.Int32(), unitsPerEm = in.Int32(), angle = in.Int32();
     TSoftOutline outline;
     while (in.More() && outline.CommandCount < 64) {
         const uint8_t command = in.Byte() % 6;
@@ -90,8 +76,8 @@ void FuzzRaw(TReader& in) {
         const uint8_t small = in.Byte();
         for (int i = 0; i < points; ++i) {
             // Mostly small coordinates, sometimes extreme ones.
-            const int32_t x = (small & 1) ? in.Int() : int8_t(in.Byte());
-            const int32_t y = (small & 2) ? in.Int() : int8_t(in.Byte());
+            const int32_t x = (small & 1) ? in.Int32() : int8_t(in.Byte());
+            const int32_t y = (small & 2) ? in.Int32() : int8_t(in.Byte());
             outline.Coords.push_back(x);
             outline.Coords.push_back(y);
             outline.CoordCount += 2;

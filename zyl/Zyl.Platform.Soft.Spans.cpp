@@ -146,9 +146,53 @@ uint32_t Channel(uint32_t p, int shift) { return p >> shift & 0xFF; }
 
 // A row of pixels or-ed with the mask; the rows may overlap.
 void CopyRow(uint32_t* d, const uint32_t* s, int64_t count, uint32_t mask) {
-    std::memmove(d, s, size_t(count) * 4);
-    if (mask)
-        for (int64_t i = 0; i < count; ++i) d[i] |= mask;
+    if (!mask || !(d + count <= s || s + count <= d)) {
+        std::memmove(d, s, size_t(count) * 4);
+        if (mask)
+            for (int64_t i = 0; i < count; ++i) d[i] |= mask;
+        return;
+    }
+    const __m128i m = _mm_set1_epi32(int32_t(mask));
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_or_si128(a, m));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 4), _mm_or_si128(b, m));
+    }
+    for (; i < count; ++i) d[i] = s[i] | mask;
+}
+
+// Each 16-bit lane's value x <= 255 * 255 divided by 255, rounded.
+__m128i Div255Lanes(__m128i x) {
+    const __m128i t = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+
+// Premultiplied source over destination, each channel s + div255(d * (255 - a))
+// capped at 255: an opaque source replaces the pixel and a zero source keeps
+// it. `opaque` forces the alpha byte to 255.
+void BlendPremultipliedRow(uint32_t* d, const uint32_t* s, int64_t count, bool opaque) {
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255);
+    const __m128i force = _mm_set1_epi32(opaque ? int32_t(0xFF000000u) : 0);
+    int64_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i inv = _mm_sub_epi32(full, _mm_srli_epi32(sp, 24));
+        const __m128i inv2 = _mm_or_si128(inv, _mm_slli_epi32(inv, 16));
+        const __m128i lo = Div255Lanes(_mm_mullo_epi16(_mm_unpacklo_epi8(dp, zero), _mm_unpacklo_epi32(inv2, inv2)));
+        const __m128i hi = Div255Lanes(_mm_mullo_epi16(_mm_unpackhi_epi8(dp, zero), _mm_unpackhi_epi32(inv2, inv2)));
+        const __m128i out = _mm_adds_epu8(sp, _mm_packus_epi16(lo, hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_or_si128(out, force));
+    }
+    for (; i < count; ++i) {
+        const uint32_t sp = s[i], dp = d[i], inv = 255 - (sp >> 24);
+        uint32_t out = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            out |= std::min<uint32_t>(255, Channel(sp, shift) + Div255(Channel(dp, shift) * inv)) << shift;
+        d[i] = opaque ? out | 0xFF000000u : out;
+    }
 }
 
 } // namespace
@@ -255,13 +299,19 @@ void TSoftCanvas::Composite(const TSource& s, int64_t srcLeft, int64_t srcTop, i
     const int64_t y0 = std::max<int64_t>(dstTop, ClipBox.Top), y1 = std::min<int64_t>(dstBottom, ClipBox.Bottom);
     if (x0 >= x1 || y0 >= y1) return;
 
-    // Source column of each destination column; -1 where it leaves the source.
+    // Source column of each destination column. The map never decreases, so
+    // the columns that meet the source are one run.
     std::vector<int64_t> columns;
     ResizeOrRaise(columns, size_t(x1 - x0));
+    int64_t runFirst = x1, runEnd = x0;
     for (int64_t x = x0; x < x1; ++x) {
         const int64_t sx = srcLeft + SampleIndex(x - dstLeft, sw, dw);
-        columns[size_t(x - x0)] = sx >= 0 && sx < s.Width ? sx : -1;
+        columns[size_t(x - x0)] = sx;
+        if (sx >= 0 && sx < s.Width) runFirst = std::min(runFirst, x), runEnd = x + 1;
     }
+    if (runFirst >= runEnd) return;
+    ZYL_PIXEL_CHECK(runFirst >= 0 && runEnd <= Width);
+    auto column = [&](int64_t x) { return columns[size_t(x - x0)]; };
 
     const bool copyMode = rop == kSrcCopy && !blending && !transparent && SingleClip;
     const bool premultipliedBlend =
@@ -271,63 +321,37 @@ void TSoftCanvas::Composite(const TSource& s, int64_t srcLeft, int64_t srcTop, i
     const bool known = KnownRasterCode(rop);
     const uint32_t o = uint32_t(opacity);
 
-    // An unscaled plain copy moves whole rows: the columns that meet the
-    // source are one run.
-    int64_t runFirst = x0, runEnd = x1;
-    if (copyMode && dw == sw) {
-        while (runFirst < x1 && columns[size_t(runFirst - x0)] < 0) ++runFirst;
-        while (runEnd > runFirst && columns[size_t(runEnd - 1 - x0)] < 0) --runEnd;
-    }
-
     for (int64_t y = y0; y < y1; ++y) {
         const int64_t sy = srcTop + SampleIndex(y - dstTop, sh, dh);
         if (sy < 0 || sy >= s.Height) continue;
+        uint32_t* d = Pixel(runFirst, y) - runFirst;
+        const uint32_t* row = &s.At(0, sy);
         if (copyMode && dw == sw) {
-            if (runFirst < runEnd) {
-                ZYL_PIXEL_CHECK(runEnd <= Width);
-                CopyRow(Pixel(runFirst, y), &s.At(columns[size_t(runFirst - x0)], sy), runEnd - runFirst, mask);
-            }
-            continue;
-        }
-        uint32_t* d = Pixel(x0, y);
-        for (int64_t x = x0; x < x1; ++x, ++d) {
-            const int64_t sx = columns[size_t(x - x0)];
-            if (sx < 0) continue;
-            const uint32_t sp = s.At(sx, sy);
-            if (copyMode) {
-                *d = sp | mask;
-                continue;
-            }
-            if (premultipliedBlend) {
-                const uint32_t a = sp >> 24;
-                if (a == 255) {
-                    *d = sp;
-                } else if (sp == 0) {
-                    if (!SurfaceHasAlpha) *d |= 0xFF000000u;
-                } else {
+            CopyRow(d + runFirst, row + column(runFirst), runEnd - runFirst, mask);
+        } else if (copyMode) {
+            for (int64_t x = runFirst; x < runEnd; ++x) d[x] = row[column(x)] | mask;
+        } else if (premultipliedBlend) {
+            BlendPremultipliedRow(d + runFirst, row + column(runFirst), runEnd - runFirst, !SurfaceHasAlpha);
+        } else {
+            for (int64_t x = runFirst; x < runEnd; ++x) {
+                if (!SingleClip && !IsPixelVisible(x, y)) continue;
+                const uint32_t sp = row[column(x)];
+                uint32_t& dp = d[x];
+                if (transparent) {
+                    if ((sp & 0xFFFFFF) != key) dp = sp | 0xFF000000u;
+                } else if (rop == kSrcCopy && blending) {
+                    const uint32_t sa = useSourceAlpha && s.HasAlpha ? sp >> 24 : 255;
+                    const uint32_t A = Div255(o * sa);
                     uint32_t out = 0;
-                    for (int shift = 0; shift < 32; shift += 8)
-                        out |= std::min<uint32_t>(255, Channel(sp, shift) + Div255(Channel(*d, shift) * (255 - a))) << shift;
-                    *d = SurfaceHasAlpha ? out : out | 0xFF000000u;
+                    for (int shift = 0; shift < 24; shift += 8)
+                        out |= std::min<uint32_t>(255, Div255(o * Channel(sp, shift)) + Div255((255 - A) * Channel(dp, shift))) << shift;
+                    const uint32_t alpha = SurfaceHasAlpha ? std::min<uint32_t>(255, A + Div255((255 - A) * (dp >> 24))) : 255;
+                    dp = out | alpha << 24;
+                } else if (rop != kSrcCopy) {
+                    dp = (known ? TernaryRop(uint8_t(uint32_t(rop) >> 16), brush, sp, dp) : sp) | 0xFF000000u;
+                } else {
+                    dp = sp | mask;
                 }
-                continue;
-            }
-            if (!SingleClip && !IsPixelVisible(x, y)) continue;
-            ZYL_PIXEL_CHECK(x < Width && y < Height);
-            if (transparent) {
-                if ((sp & 0xFFFFFF) != key) *d = sp | 0xFF000000u;
-            } else if (rop == kSrcCopy && blending) {
-                const uint32_t sa = useSourceAlpha && s.HasAlpha ? sp >> 24 : 255;
-                const uint32_t A = Div255(o * sa);
-                uint32_t out = 0;
-                for (int shift = 0; shift < 24; shift += 8)
-                    out |= std::min<uint32_t>(255, Div255(o * Channel(sp, shift)) + Div255((255 - A) * Channel(*d, shift))) << shift;
-                const uint32_t alpha = SurfaceHasAlpha ? std::min<uint32_t>(255, A + Div255((255 - A) * (*d >> 24))) : 255;
-                *d = out | alpha << 24;
-            } else if (rop != kSrcCopy) {
-                *d = (known ? TernaryRop(uint8_t(uint32_t(rop) >> 16), brush, sp, *d) : sp) | 0xFF000000u;
-            } else {
-                *d = sp | mask;
             }
         }
     }
