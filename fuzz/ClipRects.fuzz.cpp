@@ -30,30 +30,24 @@ constexpr int32_t kGridFrom = -24, kGridTo = 88, kGridSize = kGridTo - kGridFrom
 constexpr size_t kGuard = 64;
 constexpr uint8_t kGuardByte = 0xA5;
 
-class TReader {
-public:
-    explicit TReader(std::span<const uint8_t> data) : data_(data) {}
-    bool More() const { return at_ < data_.size(); }
-    uint8_t Byte() { return More() ? data_[at_++] : 0; }
-    int32_t Coordinate() {
-        const uint8_t b = Byte();
-        switch (b) {
-        case 250: return INT32_MIN;
-        case 251: return INT32_MAX;
-        case 252: return INT32_MIN + 1;
-        case 253: return INT32_MAX - 1;
-        default: return int32_t(b % 100) - 20;
-        }
-    }
-    int32_t Color() {
-        const uint32_t grey = Byte() * 0x010101u;
-        return int32_t(grey ^ uint32_t(Byte()) << 8);
-    }
+using TReader = KsFuzz::TByteReader;
 
-private:
-    std::span<const uint8_t> data_;
-    size_t at_ = 0;
-};
+// A few byte values stand for the int32 extremes, the others for numbers in
+// the model's grid.
+int32_t Coordinate(TReader& in) {
+    switch (const uint8_t b = in.Byte()) {
+    case 250: return INT32_MIN;
+    case 251: return INT32_MAX;
+    case 252: return INT32_MIN + 1;
+    case 253: return INT32_MAX - 1;
+    default: return int32_t(b % 100) - 20;
+    }
+}
+
+int32_t Color(TReader& in) {
+    const uint32_t grey = in.Byte() * 0x010101u;
+    return int32_t(grey ^ uint32_t(in.Byte()) << 8);
+}
 
 // How many list rectangles hold each cell of the grid.
 std::vector<int32_t> Coverage(const TClipRectArray& rects, int32_t count) {
@@ -145,12 +139,12 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
             madeBySplitting = true;
             break;
         case 1: {
-            const int32_t l = in.Coordinate(), t = in.Coordinate(), r = in.Coordinate(), b = in.Coordinate();
+            const int32_t l = Coordinate(in), t = Coordinate(in), r = Coordinate(in), b = Coordinate(in);
             IntersectClipRects(rects, count, l, t, r, b);
             break;
         }
         case 2: {
-            const int32_t l = in.Coordinate(), t = in.Coordinate(), r = in.Coordinate(), b = in.Coordinate();
+            const int32_t l = Coordinate(in), t = Coordinate(in), r = Coordinate(in), b = Coordinate(in);
             const TClipRectArray before = rects;
             const int32_t beforeCount = count;
             ExcludeClipRects(rects, count, l, t, r, b);
@@ -160,15 +154,15 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
         case 3: {
             // A list of the input's own, with a count that may pass its end.
             std::vector<int32_t> list(4 * size_t(in.Byte() % 80));
-            for (int32_t& v : list) v = in.Coordinate();
+            for (int32_t& v : list) v = Coordinate(in);
             rects = std::make_shared<const std::vector<int32_t>>(std::move(list));
             count = int32_t(rects->size() / 4) + in.Byte() % 3;
             madeBySplitting = false;
             break;
         }
         case 4: {
-            const int32_t l = in.Coordinate(), t = in.Coordinate(), r = in.Coordinate(), b = in.Coordinate();
-            const int32_t color = in.Color();
+            const int32_t l = Coordinate(in), t = Coordinate(in), r = Coordinate(in), b = Coordinate(in);
+            const int32_t color = Color(in);
             const TSurface before = surface;
             XorFocusRectPixels(surface.Bits(), surface.Stride, width, height, rects, count, l, t, r, b, color);
             CheckWritesStayInside(before, surface, rects, count);
@@ -180,10 +174,10 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
             break;
         }
         case 5: {
-            const int32_t x = in.Coordinate(), y = in.Coordinate();
-            const int32_t color = in.Color(), brush = in.Color(), style = in.Byte() % 10;
+            const int32_t x = Coordinate(in), y = Coordinate(in);
+            const int32_t color = Color(in), brush = Color(in), style = in.Byte() % 10;
             const bool toBorder = in.Byte() & 1;
-            const int32_t back = in.Color();
+            const int32_t back = Color(in);
             const bool backTransparent = in.Byte() & 1;
             const TSurface before = surface;
             FloodFillPixels(surface.Bits(), surface.Stride, width, height, rects, count, x, y, color, toBorder, brush,
@@ -196,8 +190,8 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
             // precondition); the destination anywhere.
             const int32_t sl = in.Byte() % width, st = in.Byte() % height;
             const int32_t sr = sl + 1 + in.Byte() % (width - sl), sb = st + 1 + in.Byte() % (height - st);
-            const int32_t dl = in.Coordinate(), dt = in.Coordinate(), dr = in.Coordinate(), db = in.Coordinate();
-            const int32_t rop = int32_t(uint32_t(in.Byte()) << 16), brush = in.Color();
+            const int32_t dl = Coordinate(in), dt = Coordinate(in), dr = Coordinate(in), db = Coordinate(in);
+            const int32_t rop = int32_t(uint32_t(in.Byte()) << 16), brush = Color(in);
             const bool plainCopy = in.Byte() & 1;
             const TSurface before = surface;
             StretchBlitPixels(surface.Bits(), surface.Stride, width, height, before.Memory.data() + kGuard,
