@@ -69,13 +69,7 @@ int32_t TGdipSurface::AlphaAt(int32_t x, int32_t y) {
     return hasAlpha_ ? int32_t(bits_[size_t(y) * size_t(width_) + size_t(x)] >> 24) : 255;
 }
 
-bool TGdipSurface::SaveToPng(const std::u16string& fileName) {
-    const System::TBytes png = EncodePng(this);
-    if (png.empty()) return false;
-    System::TFileStream stream(fileName, 0xFF00);
-    stream.WriteBuffer(png.data(), int64_t(png.size()));
-    return true;
-}
+bool TGdipSurface::SaveToPng(const std::u16string& fileName) { return SavePngFile(this, fileName); }
 
 TGpGraphics* TGdipSurface::EnsureGdipGraphics() {
     if (graphics_.Get()) return graphics_.Get();
@@ -116,15 +110,7 @@ TRef<TPlatformSurface> TGdipServices::CreateSurface(int32_t width, int32_t heigh
 }
 
 TRef<TPlatformSurface> TGdipServices::LoadPngFile(const std::u16string& fileName) {
-    // A missing file answers every bit, the folder bit among them.
-    if (GetFileAttributesW(System::WStr(fileName)) & FILE_ATTRIBUTE_DIRECTORY) return nullptr;
-    System::TFileStream stream(fileName, 0);
-    const int64_t size = stream.GetSize();
-    if (size <= 7 || size > INT32_MAX) return nullptr;
-    System::TBytes data;
-    ResizeOrRaise(data, size_t(size));
-    stream.ReadBuffer(data.data(), size);
-    return DecodePng(data.data(), int32_t(size), *this);
+    return Zyl::LoadPngFile(fileName, *this);
 }
 
 TRef<TPlatformSurface> TGdipServices::LoadPngMemory(const uint8_t* data, int32_t size) {

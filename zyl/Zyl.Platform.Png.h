@@ -28,6 +28,13 @@ System::TBytes EncodePng(TPlatformSurface* surface);
 // `type` holds the four type letters, the first in its most significant byte.
 uint8_t* WritePngChunk(uint8_t* dest, uint32_t type, const uint8_t* data, uint32_t length);
 
+// PNG files on disk (Windows build only): the surface written through the
+// encoder, false when it gives nothing; a file decoded through `services`,
+// nil for a folder, a file too short to be a PNG or one above 2^31 - 1 bytes.
+// The file stream's exceptions pass on.
+bool SavePngFile(TPlatformSurface* surface, const std::u16string& fileName);
+System::TRef<TPlatformSurface> LoadPngFile(const std::u16string& fileName, TPlatformServices& services);
+
 // What the PNG and BMP codecs share.
 
 // Whether width x height pixels of 4 bytes stay addressable with an int32

@@ -17,13 +17,6 @@ namespace Zyl {
 
 using namespace WinApi;
 
-namespace {
-
-// GetFileAttributesW, bound with the rest.
-System::TLazyProc<decltype(&::GetFileAttributesW)> pGetFileAttributesW{u"kernel32.dll", "GetFileAttributesW"};
-
-} // namespace
-
 TWinSurface::TWinSurface(int32_t Width, int32_t Height, bool HasAlpha)
     : width_(Width > 0 ? Width : 1), height_(Height > 0 ? Height : 1), alpha_(HasAlpha) {
     const uint64_t bytes = uint64_t(width_) * uint64_t(height_) * 4;
@@ -103,11 +96,7 @@ int32_t TWinSurface::AlphaAt(int32_t X, int32_t Y) {
 
 bool TWinSurface::SaveToPng(const std::u16string& FileName) {
     if (!bitsPtr_) return false;
-    const System::TBytes png = EncodePng(this);
-    if (png.empty()) return false;
-    System::TFileStream file(FileName, 0xFF00);
-    file.WriteBuffer(png.data(), int64_t(png.size()));
-    return true;
+    return SavePngFile(this, FileName);
 }
 
 // --- TWinServices -----------------------------------------------------------
@@ -117,17 +106,7 @@ TRef<TPlatformSurface> TWinServices::CreateSurface(int32_t Width, int32_t Height
 }
 
 TRef<TPlatformSurface> TWinServices::LoadPngFile(const std::u16string& FileName) {
-    // A missing file answers INVALID_FILE_ATTRIBUTES, which has the folder
-    // bit too.
-    if (pGetFileAttributesW()(System::WStr(FileName)) & FILE_ATTRIBUTE_DIRECTORY) return nullptr;
-    System::TFileStream file(FileName, 0);
-    const int64_t size = file.GetSize();
-    // The decoder takes an int32 size: a larger file is none it can read,
-    // and cutting the size would decode only its beginning.
-    if (size < 8 || size > INT32_MAX) return nullptr;
-    System::TBytes data(static_cast<size_t>(size));
-    file.ReadBuffer(data.data(), size);
-    return DecodePng(data.data(), int32_t(size), *this);
+    return Zyl::LoadPngFile(FileName, *this);
 }
 
 TRef<TPlatformSurface> TWinServices::LoadPngMemory(const uint8_t* Data, int32_t Size) {
