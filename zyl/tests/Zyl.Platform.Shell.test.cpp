@@ -158,6 +158,33 @@ TEST_F(TShellFixture, StylesClientSizeAndPosition) {
     EXPECT_EQ(outer.top, 40);
 }
 
+TEST_F(TShellFixture, EveryBorderStyleReachesTheNativeWindow) {
+    const auto window = MakeWindow(1);
+    // What the system adds by itself (visibility, clipping, the edge of a
+    // captioned frame) is left out of the comparison.
+    const uint32_t styleBits = 0xFFFF0000u & ~uint32_t(WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    const uint32_t exBits = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    const struct {
+        int32_t Border;
+        bool NoActivate;
+        uint32_t Style, ExStyle;
+    } cases[] = {
+        {0, false, 0x80000000u, 0},   {1, false, 0xCB0000u, 0},        {2, false, 0xCF0000u, 0},
+        {3, false, 0xC80000u, 0x1u},  {4, false, 0xC80000u, 0x80u},    {7, false, 0xCF0000u, 0},
+        {1, true, 0xCB0000u, 0x8000080u},
+    };
+    for (const auto& c : cases) {
+        window->SetNoActivate(c.NoActivate);
+        window->SetBorderStyle(c.Border);
+        EXPECT_EQ(uint32_t(GetWindowLongPtrW(window->Handle, GWL_STYLE)) & styleBits, c.Style) << c.Border;
+        EXPECT_EQ(uint32_t(GetWindowLongPtrW(window->Handle, GWL_EXSTYLE)) & exBits, c.ExStyle) << c.Border;
+        RECT client;
+        GetClientRect(window->Handle, &client);
+        EXPECT_EQ(client.right, 120) << c.Border; // the frame changes around the same client area
+        EXPECT_EQ(client.bottom, 80) << c.Border;
+    }
+}
+
 TEST_F(TShellFixture, NoNativeWindowBeforeShow) {
     const auto window = MakeWindow(1, false);
     EXPECT_EQ(window->Handle, nullptr);
@@ -204,6 +231,12 @@ TEST_F(TShellFixture, AltF4ReachesTheSinkAndLeavesTheWindow) {
     Post(*window, WM_SYSKEYDOWN, VK_F4, 1 << 29);
     EXPECT_EQ(Log->Text(), "W:KeyDown(65513,8) W:KeyDown(65473,8)");
     EXPECT_TRUE(IsWindowVisible(window->Handle));
+    // F10 alone is a key like any other, not the system menu.
+    SetKeyboardState(std::array<BYTE, 256>{}.data());
+    Log->Clear();
+    Post(*window, WM_SYSKEYDOWN, VK_F10, 0);
+    Post(*window, WM_SYSKEYUP, VK_F10, 0);
+    EXPECT_EQ(Log->Text(), "W:KeyDown(65479,0) W:KeyUp(65479,0)");
 }
 
 TEST_F(TShellFixture, NativeCaptureLastsWhileAnyButtonIsHeld) {
