@@ -579,26 +579,20 @@ TRef<TPlatformSurface> FilledSurface(int32_t size, uint32_t pixel) {
     return surface;
 }
 
-// Width and top-left pixel of an icon's colour bitmap.
-std::pair<int32_t, uint32_t> IconSample(HICON icon) {
+// Width and top-left colour (COLORREF) of an icon's colour bitmap.
+std::pair<int32_t, COLORREF> IconSample(HICON icon) {
     ICONINFO info{};
     if (!GetIconInfo(icon, &info)) return {0, 0};
     BITMAP bitmap{};
     GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = bitmap.bmWidth;
-    header.bmiHeader.biHeight = -bitmap.bmHeight; // rows from the top
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
-    std::vector<uint32_t> pixels(size_t(bitmap.bmWidth) * bitmap.bmHeight);
-    const HDC screen = GetDC(nullptr);
-    GetDIBits(screen, info.hbmColor, 0, UINT(bitmap.bmHeight), pixels.data(), &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, info.hbmColor);
+    const COLORREF colour = GetPixel(dc, 0, 0);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    return {bitmap.bmWidth, pixels.empty() ? 0 : pixels[0]};
+    return {bitmap.bmWidth, colour};
 }
 
 } // namespace
@@ -614,13 +608,13 @@ TEST_F(TShellFixture, SetIconGivesTheNativeWindowItsOwnIcon) {
     EXPECT_EQ(icon(ICON_SMALL), first);
     window->SetIcon(nullptr); // changes nothing
     EXPECT_EQ(icon(ICON_BIG), first);
-    window->SetIcon(FilledSurface(8, 0xFF00FF00).Get());
+    window->SetIcon(FilledSurface(8, 0xFF2040C0).Get()); // B, G, R apart: a swap shows
     ASSERT_NE(window->IconHandle, first);
     EXPECT_EQ(icon(ICON_BIG), window->IconHandle);
     EXPECT_EQ(icon(ICON_SMALL), window->IconHandle);
-    const auto [width, pixel] = IconSample(window->IconHandle);
+    const auto [width, colour] = IconSample(window->IconHandle);
     EXPECT_EQ(width, 8);
-    EXPECT_EQ(pixel & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(colour, RGB(0x20, 0x40, 0xC0));
 }
 
 TEST_F(TShellFixture, ARealMessageBoxAnswersAsClosed) {
