@@ -1,7 +1,7 @@
 // Shell windows whose surface is not a GDI surface: their frames reach the
 // window through SetDIBitsToDevice, or, with ZYL_PRESENT_NOGDI=1, not at all.
 // A process has one services object, so these run in an executable of their
-// own, on memory surfaces.
+// own, on memory and software surfaces.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Offscreen.Diagnostics.h"
 #include "Zyl.Platform.Shell.h"
+#include "Zyl.Platform.Soft.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Events.h"
 #include "Zyl.Test.Memory.h"
@@ -29,10 +30,11 @@ constexpr COLORREF kRed = 0x0000FF, kBlue = 0xFF0000;
 std::vector<std::u16string> DebugLines;
 int PaintsBegun = 0;
 
-struct TMemoryShellFixture : ::testing::Test {
+template <class TServices>
+struct TShellFrameFixture : ::testing::Test {
     TScopedEnvVar Dirty{u"ZYL_DIRTY", std::nullopt};
     TScopedEnvVar NoGdi{u"ZYL_PRESENT_NOGDI", std::nullopt};
-    TScopedPlatformServices Services{MakeRef<TMemoryServices>()};
+    TScopedPlatformServices Services{MakeRef<TServices>()};
     const TShellCalls SavedCalls = ShellCalls();
     const TDebugOutputProc SavedDebug = DebugOutputProc();
     TRef<TShellWinApp> App = MakeRef<TShellWinApp>();
@@ -83,6 +85,9 @@ struct TMemoryShellFixture : ::testing::Test {
     }
 };
 
+using TMemoryShellFixture = TShellFrameFixture<TMemoryServices>;
+using TSoftShellFixture = TShellFrameFixture<TSoftServices>;
+
 } // namespace
 
 TEST_F(TMemoryShellFixture, AMemoryFrameReachesTheWindowThroughGdi) {
@@ -126,4 +131,24 @@ TEST_F(TMemoryShellFixture, NoGdiWithAShellPresenterNamesIt) {
                   u"ZYL: O apresentador \"x11\" nao conseguiu apresentar o quadro, mesmo depois de recriar o "
                   u"dispositivo e de tentar o WARP (). A opcao ZYL_PRESENT_NOGDI=1 proibe o GDI: o quadro nao foi "
                   u"mostrado."});
+}
+
+// "ZYL_DIRTY" is read once per process: this runs in a process of its own.
+TEST_F(TSoftShellFixture, DirtyModeAsksForThePaintOfTheDirtyRectangleOnly) {
+    TScopedEnvVar dirty(u"ZYL_DIRTY", u"1");
+    ASSERT_EQ(DirtyRepaintMode(), 1);
+    const auto window = ShowPaintedWindow();
+    ASSERT_NE(dynamic_cast<TSoftSurface*>(window->Surface.Get()), nullptr);
+    window->TopLevelControls[0]->Invalidate();
+    App->ProcessMessages(); // the pump asks for the paint; the system has not sent it yet
+    RECT update{};
+    ASSERT_TRUE(GetUpdateRect(window->Handle, &update, FALSE));
+    EXPECT_EQ(update.left, 0);
+    EXPECT_EQ(update.top, 0);
+    EXPECT_EQ(update.right, 60);
+    EXPECT_EQ(update.bottom, 80);
+    Pump(*window);
+    EXPECT_EQ(WindowColour(*window, 10, 10), kRed);
+    EXPECT_EQ(WindowColour(*window, 100, 70), kBlue);
+    EXPECT_TRUE(DebugLines.empty());
 }
