@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "System.Remainder.Os.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
@@ -67,6 +69,11 @@ void InitializeApplication() {
 Zyl::TShellWinApp* ShellApplication() { return ShellAppSlot().Get(); }
 
 void InitializeUnits() {
+    // Once per process, after the statics of every unit exist, so that it
+    // runs before their destructors at exit (and after the wait for the
+    // threads started later).
+    static const bool finalizationRegistered = (std::atexit(FinalizeUnits), true);
+    (void)finalizationRegistered;
     try {
         // The core library's locks, thread bookkeeping and unhandled-exception
         // exit are set up by its own static initialisation, before this runs.
@@ -91,6 +98,13 @@ void InitializeUnits() {
         InitStage = 0;
         throw;
     }
+}
+
+void FinalizeUnits() {
+    // The native backend's tray registry lets its icons go: each one that
+    // nothing else holds leaves the notification area and frees its icon.
+    if (InitStage >= 8) Zyl::ReleaseTrayIcons();
+    InitStage = 0;
 }
 
 TMessageBoxProc& MessageBoxProc() {

@@ -36,7 +36,11 @@ extern int32_t InitStage;
 
 // Initialises every unit once, first thing in ProgramMain. Creates no window
 // and chooses no canvas. An exception sets InitStage back to 0 and goes on.
+// The first call also registers FinalizeUnits to run at exit.
 void InitializeUnits();
+// The units' finalisation at program end, for the stages reached: releases
+// the tray icons that nothing else holds. InitStage is 0 afterwards.
+void FinalizeUnits();
 
 // The application's start, before any window or message box: the canvas
 // chain "d2d,gdi" (unless "ZYL_CANVAS" chose another), its first available

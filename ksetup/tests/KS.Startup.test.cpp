@@ -9,6 +9,7 @@
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.Win.h"
 
 using namespace KS;
 
@@ -84,6 +85,35 @@ TEST(InitializeUnits, RegistersTheGraphicFormatsAndTheThemeHookOnce) {
     EXPECT_EQ(formats[1].Extension, u".png");
     EXPECT_EQ(formats[1].Description, u"PNG");
     EXPECT_EQ(Zyl::ThemeChangeHooks.size(), 1u);
+}
+
+namespace {
+
+std::vector<DWORD> TrayCalls;
+
+} // namespace
+
+TEST(FinalizeUnits, TakesTheTrayIconsThatNothingHoldsOutOfTheNotificationArea) {
+    TrayCalls.clear();
+    Zyl::ShellNotifyIconCall() = [](DWORD message, NOTIFYICONDATAW*) -> BOOL {
+        TrayCalls.push_back(message);
+        return TRUE;
+    };
+    InitializeUnits();
+    System::TRef<Zyl::TWinTrayIcon> kept = Zyl::CreateWinTrayIcon();
+    const int32_t droppedId = Zyl::CreateWinTrayIcon()->Id();
+    kept->SetVisible(true);
+    Zyl::FindTrayIcon(droppedId)->SetVisible(true);
+    FinalizeUnits();
+    EXPECT_EQ(TrayCalls, (std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_DELETE}));
+    EXPECT_EQ(Zyl::FindTrayIcon(droppedId), nullptr);
+    EXPECT_EQ(InitStage, 0);
+    kept = nullptr; // whoever held it lets it go later
+    EXPECT_EQ(TrayCalls.back(), DWORD(NIM_DELETE));
+    EXPECT_EQ(TrayCalls.size(), 4u);
+    FinalizeUnits(); // nothing is left to release
+    EXPECT_EQ(TrayCalls.size(), 4u);
+    Zyl::ShellNotifyIconCall() = Zyl::SystemShellNotifyIcon();
 }
 
 TEST(ShowMessageBox, GoesThroughTheReplaceableBoxWithTextTitleAndFlags) {

@@ -7,7 +7,9 @@ import sys
 import tempfile
 
 emulator, probe = sys.argv[1], sys.argv[2]
-process = subprocess.Popen([emulator, probe, "6"], stdout=subprocess.PIPE, text=True)
+# None of the library's settings: the probe takes the program's own chain.
+environment = {name: value for name, value in os.environ.items() if not name.startswith("ZYL_")}
+process = subprocess.Popen([emulator, probe, "6"], stdout=subprocess.PIPE, text=True, env=environment)
 lines = []
 for line in process.stdout:
     lines.append(line.strip())

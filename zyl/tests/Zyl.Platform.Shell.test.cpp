@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <functional>
+#include <initializer_list>
 #include <stdexcept>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Test.Env.h"
@@ -29,6 +36,8 @@ public:
 
 struct TShellFixture : ::testing::Test {
     TScopedEnvVar Canvas{u"ZYL_CANVAS", u"gdi"};
+    TScopedEnvVar Dirty{u"ZYL_DIRTY", std::nullopt};
+    TScopedEnvVar NoGdi{u"ZYL_PRESENT_NOGDI", std::nullopt};
     TRef<TShellWinApp> App;
     TRef<TEventLog> Log = MakeRef<TEventLog>();
     std::vector<std::u16string> Handled;
@@ -61,8 +70,73 @@ struct TShellFixture : ::testing::Test {
         App->ProcessMessages();
     }
 
+    // A control with a recording sink "C" at (left, top) of the window.
+    TRef<TOffscreenControl> AddControl(TShellWinWindow& window, int32_t left, int32_t top, int32_t width,
+                                       int32_t height) {
+        auto control = MakeRef<TOffscreenControl>();
+        control->Events = MakeRef<TShellSink>("C", Log);
+        control->SetBounds(left, top, width, height);
+        window.AddChild(control.Get(), left, top);
+        return control;
+    }
+
+    static POINT ScreenPoint(TShellWinWindow& window, int32_t x, int32_t y) {
+        POINT p{x, y};
+        ClientToScreen(window.Handle, &p);
+        return p;
+    }
+
     void TearDown() override { SetKeyboardState(std::array<BYTE, 256>{}.data()); }
 };
+
+// The log without the lines that contain any of the noise texts: paints
+// and pointer moves, which the system adds when a window or the real
+// pointer moves.
+std::string LogWithout(const TEventLog& log, std::initializer_list<const char*> noise) {
+    std::string text;
+    for (const std::string& line : log.Lines) {
+        const bool skip = std::any_of(noise.begin(), noise.end(),
+                                      [&line](const char* n) { return line.find(n) != std::string::npos; });
+        if (!skip) text += (text.empty() ? "" : " ") + line;
+    }
+    return text;
+}
+
+// Does to the first visible dialog box of a thread what a user would, from
+// a helper thread, while that thread sits in the box's modal loop.
+class TDialogCloser {
+public:
+    TDialogCloser(std::function<void(HWND)> action)
+        : Thread([owner = GetCurrentThreadId(), action = std::move(action)] {
+              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+              while (std::chrono::steady_clock::now() < deadline) {
+                  HWND box = nullptr;
+                  EnumThreadWindows(
+                      owner,
+                      [](HWND window, LPARAM found) -> BOOL {
+                          wchar_t name[16] = {};
+                          GetClassNameW(window, name, 16);
+                          if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+                          *reinterpret_cast<HWND*>(found) = window;
+                          return FALSE;
+                      },
+                      LPARAM(&box));
+                  if (box) {
+                      action(box);
+                      return;
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~TDialogCloser() { Thread.join(); }
+
+private:
+    std::thread Thread;
+};
+
+void ClickButton(HWND box, int id) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(box, id)));
+}
 
 } // namespace
 
@@ -82,6 +156,33 @@ TEST_F(TShellFixture, StylesClientSizeAndPosition) {
     GetWindowRect(popup->Handle, &outer);
     EXPECT_EQ(outer.left, 40);
     EXPECT_EQ(outer.top, 40);
+}
+
+TEST_F(TShellFixture, EveryBorderStyleReachesTheNativeWindow) {
+    const auto window = MakeWindow(1);
+    // What the system adds by itself (visibility, clipping, the edge of a
+    // captioned frame) is left out of the comparison.
+    const uint32_t styleBits = 0xFFFF0000u & ~uint32_t(WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    const uint32_t exBits = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    const struct {
+        int32_t Border;
+        bool NoActivate;
+        uint32_t Style, ExStyle;
+    } cases[] = {
+        {0, false, 0x80000000u, 0},   {1, false, 0xCB0000u, 0},        {2, false, 0xCF0000u, 0},
+        {3, false, 0xC80000u, 0x1u},  {4, false, 0xC80000u, 0x80u},    {7, false, 0xCF0000u, 0},
+        {1, true, 0xCB0000u, 0x8000080u},
+    };
+    for (const auto& c : cases) {
+        window->SetNoActivate(c.NoActivate);
+        window->SetBorderStyle(c.Border);
+        EXPECT_EQ(uint32_t(GetWindowLongPtrW(window->Handle, GWL_STYLE)) & styleBits, c.Style) << c.Border;
+        EXPECT_EQ(uint32_t(GetWindowLongPtrW(window->Handle, GWL_EXSTYLE)) & exBits, c.ExStyle) << c.Border;
+        RECT client;
+        GetClientRect(window->Handle, &client);
+        EXPECT_EQ(client.right, 120) << c.Border; // the frame changes around the same client area
+        EXPECT_EQ(client.bottom, 80) << c.Border;
+    }
 }
 
 TEST_F(TShellFixture, NoNativeWindowBeforeShow) {
@@ -130,6 +231,12 @@ TEST_F(TShellFixture, AltF4ReachesTheSinkAndLeavesTheWindow) {
     Post(*window, WM_SYSKEYDOWN, VK_F4, 1 << 29);
     EXPECT_EQ(Log->Text(), "W:KeyDown(65513,8) W:KeyDown(65473,8)");
     EXPECT_TRUE(IsWindowVisible(window->Handle));
+    // F10 alone is a key like any other, not the system menu.
+    SetKeyboardState(std::array<BYTE, 256>{}.data());
+    Log->Clear();
+    Post(*window, WM_SYSKEYDOWN, VK_F10, 0);
+    Post(*window, WM_SYSKEYUP, VK_F10, 0);
+    EXPECT_EQ(Log->Text(), "W:KeyDown(65479,0) W:KeyUp(65479,0)");
 }
 
 TEST_F(TShellFixture, NativeCaptureLastsWhileAnyButtonIsHeld) {
@@ -329,4 +436,227 @@ TEST_F(TShellFixture, FontDialogRoundsTheChosenSize) {
     EXPECT_EQ(face, u"Tahoma");
     EXPECT_EQ(size, 11);
     EXPECT_EQ(style, 1);
+}
+
+TEST_F(TShellFixture, SetCursorShowsTheCursorOfTheKindInTheClientArea) {
+    const auto window = MakeWindow(1);
+    const struct {
+        int32_t Kind;
+        LPCWSTR Cursor; // nil: hidden
+    } cases[] = {{0, IDC_ARROW},   {1, IDC_IBEAM},    {2, IDC_HAND},      {3, IDC_WAIT},   {4, IDC_CROSS},
+                 {5, IDC_SIZEWE},  {6, IDC_SIZENS},   {7, IDC_SIZEALL},   {8, IDC_NO},     {9, nullptr},
+                 {10, IDC_SIZENWSE}, {11, IDC_SIZENESW}, {12, IDC_ARROW}, {-1, IDC_ARROW}};
+    const HCURSOR unused = LoadCursorW(nullptr, IDC_APPSTARTING);
+    for (const auto& c : cases) {
+        SetCursor(unused);
+        window->CurrentCursor = c.Kind;
+        EXPECT_EQ(SendMessageW(window->Handle, WM_SETCURSOR, WPARAM(window->Handle), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+                  1);
+        EXPECT_EQ(GetCursor(), c.Cursor ? LoadCursorW(nullptr, c.Cursor) : nullptr) << "kind " << c.Kind;
+    }
+    // Over the frame the system chooses, whatever the kind.
+    SetCursor(unused);
+    window->CurrentCursor = 9;
+    SendMessageW(window->Handle, WM_SETCURSOR, WPARAM(window->Handle), MAKELPARAM(HTCAPTION, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+}
+
+TEST_F(TShellFixture, WheelPointsAreScreenCoordinatesAndAFreePointGoesToTheFocusedControl) {
+    const auto window = MakeWindow();
+    window->SetPosition(-50, 30); // screen x below 0: the words are signed
+    const auto control = AddControl(*window, 60, 10, 40, 40);
+    control->SetFocus();
+    const struct {
+        int32_t X, Y;
+        int16_t Delta;
+        const char* Expected;
+    } cases[] = {
+        {5, 5, -120, "C:MouseWheel(-55,-5,-120,0)"}, // free: the focused control, in its coordinates
+        {70, 20, 240, "C:MouseWheel(10,10,240,0)"},  // over the control
+    };
+    for (const auto& c : cases) {
+        Log->Clear();
+        const POINT at = ScreenPoint(*window, c.X, c.Y);
+        Post(*window, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(c.Delta)), MAKELPARAM(WORD(at.x), WORD(at.y)));
+        EXPECT_EQ(LogWithout(*Log, {":Paint"}), c.Expected);
+    }
+}
+
+TEST_F(TShellFixture, MouseLeaveWithAndWithoutAnOffscreenCapture) {
+    const struct {
+        bool Captured;
+        const char* Expected;
+    } cases[] = {
+        {false, "C:MouseLeave W:MouseMove(-10000,-10000,0)"},
+        {true, ""}, // the capturing control keeps the pointer, and stays hovered
+    };
+    for (const auto& c : cases) {
+        const auto window = MakeWindow();
+        const auto control = AddControl(*window, 0, 0, 50, 50);
+        // The real pointer inside too, or the system reports its own leave.
+        const POINT at = ScreenPoint(*window, 10, 10);
+        SetCursorPos(at.x, at.y);
+        Post(*window, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+        ASSERT_TRUE(window->TrackingMouse);
+        ASSERT_EQ(window->HoveredControl, control);
+        control->SetMouseCapture(c.Captured);
+        Log->Clear();
+        Post(*window, WM_MOUSELEAVE, 0, 0);
+        EXPECT_EQ(LogWithout(*Log, {":Paint"}), c.Expected);
+        EXPECT_FALSE(window->TrackingMouse);
+        EXPECT_EQ(window->HoveredControl == control, c.Captured);
+        Post(*window, WM_MOUSEMOVE, 0, MAKELPARAM(11, 10));
+        EXPECT_TRUE(window->TrackingMouse); // asks for the next leave again
+        window->Destroy();
+    }
+}
+
+TEST_F(TShellFixture, SendInputReachesTheSinksEndToEnd) {
+    const auto window = MakeWindow();
+    const auto control = AddControl(*window, 0, 0, 50, 50);
+    SetForegroundWindow(window->Handle);
+    const POINT at = ScreenPoint(*window, 10, 20);
+    SetCursorPos(at.x, at.y);
+    App->ProcessMessages();
+    Log->Clear();
+    INPUT inputs[4] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    inputs[2].type = inputs[3].type = INPUT_KEYBOARD;
+    inputs[2].ki.wVk = inputs[3].ki.wVk = 'A';
+    inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(4, inputs, sizeof(INPUT)), 4u);
+    const DWORD start = GetTickCount();
+    while (Log->Text().find("KeyUp") == std::string::npos && GetTickCount() - start < 5000) {
+        App->ProcessMessages();
+        App->WaitForEvents(20);
+    }
+    EXPECT_EQ(LogWithout(*Log, {":Paint", ":MouseMove(", ":MouseEnter"}), "C:MouseDown(10,20,1,0) C:MouseUp(10,20,1,0) W:KeyDown(97,0) W:CharInput(97) "
+                                  "W:KeyUp(97,0)");
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(TShellFixture, SizeConstraintsSetTheNativeTrackSize) {
+    const auto window = MakeWindow(2);
+    window->SetSizeConstraints(100, 0, 300, 200);
+    const auto outer = [&window](int32_t width, int32_t height) {
+        RECT r{0, 0, width, height};
+        AdjustWindowRectEx(&r, window->Style, FALSE, window->ExStyle);
+        return POINT{r.right - r.left, r.bottom - r.top};
+    };
+    MINMAXINFO info{};
+    info.ptMinTrackSize = {7, 7};
+    info.ptMaxTrackSize = {9999, 9999};
+    info.ptMaxSize = {5, 5};
+    EXPECT_EQ(SendMessageW(window->Handle, WM_GETMINMAXINFO, 0, LPARAM(&info)), 0);
+    EXPECT_EQ(info.ptMinTrackSize.x, outer(100, 0).x);
+    EXPECT_EQ(info.ptMinTrackSize.y, 7); // no minimum height asked for
+    EXPECT_EQ(info.ptMaxTrackSize.x, outer(300, 200).x);
+    EXPECT_EQ(info.ptMaxTrackSize.y, outer(300, 200).y);
+    EXPECT_EQ(info.ptMaxSize.x, 5);
+    // The system holds a native resize to them, and the window follows.
+    SetWindowPos(window->Handle, nullptr, 0, 0, 20, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(window->Width, 100);
+    SetWindowPos(window->Handle, nullptr, 0, 0, 2000, 2000, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(window->Width, 300);
+    EXPECT_EQ(window->Height, 200);
+    RECT client;
+    GetClientRect(window->Handle, &client);
+    EXPECT_EQ(client.right, 300);
+    EXPECT_EQ(client.bottom, 200);
+}
+
+namespace {
+
+// A surface of the current services filled with one pixel value.
+TRef<TPlatformSurface> FilledSurface(int32_t size, uint32_t pixel) {
+    TRef<TPlatformSurface> surface = CurrentPlatformServices()->CreateSurface(size, size, true);
+    uint8_t* bits = surface->Bits();
+    for (int32_t y = 0; y < size; ++y)
+        std::fill_n(reinterpret_cast<uint32_t*>(bits + y * surface->Stride()), size, pixel);
+    surface->FinishDrawing();
+    return surface;
+}
+
+// Width and top-left colour (COLORREF) of an icon's colour bitmap.
+std::pair<int32_t, COLORREF> IconSample(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return {0, 0};
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, info.hbmColor);
+    const COLORREF colour = GetPixel(dc, 0, 0);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return {bitmap.bmWidth, colour};
+}
+
+} // namespace
+
+TEST_F(TShellFixture, SetIconGivesTheNativeWindowItsOwnIcon) {
+    const auto window = MakeWindow(1, false);
+    window->SetIcon(FilledSurface(16, 0xFFFF0000).Get()); // before the native window: kept for it
+    const HICON first = window->IconHandle;
+    ASSERT_NE(first, nullptr);
+    window->Show();
+    const auto icon = [&window](WPARAM kind) { return HICON(SendMessageW(window->Handle, WM_GETICON, kind, 0)); };
+    EXPECT_EQ(icon(ICON_BIG), first);
+    EXPECT_EQ(icon(ICON_SMALL), first);
+    window->SetIcon(nullptr); // changes nothing
+    EXPECT_EQ(icon(ICON_BIG), first);
+    window->SetIcon(FilledSurface(8, 0xFF2040C0).Get()); // B, G, R apart: a swap shows
+    ASSERT_NE(window->IconHandle, first);
+    EXPECT_EQ(icon(ICON_BIG), window->IconHandle);
+    EXPECT_EQ(icon(ICON_SMALL), window->IconHandle);
+    const auto [width, colour] = IconSample(window->IconHandle);
+    EXPECT_EQ(width, 8);
+    EXPECT_EQ(colour, RGB(0x20, 0x40, 0xC0));
+}
+
+TEST_F(TShellFixture, ARealMessageBoxAnswersAsClosed) {
+    const struct {
+        int32_t Buttons;
+        std::function<void(HWND)> Close;
+        int32_t Expected;
+    } cases[] = {
+        {2, [](HWND box) { ClickButton(box, IDNO); }, 4},
+        {1, [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, 2},
+    };
+    for (const auto& c : cases) {
+        int32_t answer = 0;
+        {
+            TDialogCloser closer(c.Close);
+            answer = App->MessageBox(nullptr, u"Pergunta", u"Continuar?", 2, c.Buttons);
+        }
+        EXPECT_EQ(answer, c.Expected) << "buttons " << c.Buttons;
+    }
+}
+
+TEST_F(TShellFixture, ARealColourDialogCancelledLeavesTheColour) {
+    int32_t colour = 0x123456;
+    bool chosen = true;
+    {
+        TDialogCloser closer([](HWND box) { ClickButton(box, IDCANCEL); });
+        chosen = App->ColorDialog(nullptr, nullptr, colour);
+    }
+    EXPECT_FALSE(chosen);
+    EXPECT_EQ(colour, 0x123456);
+}
+
+TEST_F(TShellFixture, ColourDialogMasksTheColourBothWays) {
+    const TShellCalls saved = ShellCalls();
+    ShellCalls().ChooseColor = [](CHOOSECOLORW* dialog) -> BOOL {
+        EXPECT_EQ(dialog->rgbResult, 0x563412u);
+        EXPECT_EQ(dialog->Flags, DWORD(CC_RGBINIT | CC_FULLOPEN));
+        dialog->rgbResult = 0x7F00FF00;
+        return TRUE;
+    };
+    int32_t colour = int32_t(0x80563412);
+    EXPECT_TRUE(App->ColorDialog(nullptr, nullptr, colour));
+    ShellCalls() = saved;
+    EXPECT_EQ(colour, 0x00FF00);
 }

@@ -1,0 +1,154 @@
+// Shell windows whose surface is not a GDI surface: their frames reach the
+// window through SetDIBitsToDevice, or, with ZYL_PRESENT_NOGDI=1, not at all.
+// A process has one services object, so these run in an executable of their
+// own, on memory and software surfaces.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.Offscreen.Diagnostics.h"
+#include "Zyl.Platform.Shell.h"
+#include "Zyl.Platform.Soft.h"
+#include "Zyl.Test.Env.h"
+#include "Zyl.Test.Events.h"
+#include "Zyl.Test.Memory.h"
+
+using namespace Zyl;
+using namespace Zyl::Testing;
+using System::MakeRef;
+using System::TRef;
+
+namespace {
+
+constexpr COLORREF kRed = 0x0000FF, kBlue = 0xFF0000;
+
+std::vector<std::u16string> DebugLines;
+int PaintsBegun = 0;
+
+template <class TServices>
+struct TShellFrameFixture : ::testing::Test {
+    TScopedEnvVar Dirty{u"ZYL_DIRTY", std::nullopt};
+    TScopedEnvVar NoGdi{u"ZYL_PRESENT_NOGDI", std::nullopt};
+    TScopedPlatformServices Services{MakeRef<TServices>()};
+    const TShellCalls SavedCalls = ShellCalls();
+    const TDebugOutputProc SavedDebug = DebugOutputProc();
+    TRef<TShellWinApp> App = MakeRef<TShellWinApp>();
+    TRef<TEventLog> Log = MakeRef<TEventLog>();
+
+    void SetUp() override {
+        DebugLines.clear();
+        PaintsBegun = 0;
+        DebugOutputProc() = [](const std::u16string& text) { DebugLines.push_back(text); };
+        ShellCalls().BeginPaint = [](HWND window, PAINTSTRUCT* paint) {
+            ++PaintsBegun;
+            return ::BeginPaint(window, paint);
+        };
+    }
+
+    void TearDown() override {
+        ShellCalls() = SavedCalls;
+        DebugOutputProc() = SavedDebug;
+    }
+
+    // A borderless 120 x 80 window painted blue, with a red control on its
+    // left half, shown and given the time to paint.
+    TRef<TShellWinWindow> ShowPaintedWindow() {
+        TRef<TShellWinWindow> window(static_cast<TShellWinWindow*>(App->CreateWindow().Get()));
+        window->Events = MakeRef<TRecordingEvents>("W", Log, int32_t(kBlue));
+        window->SetPosition(40, 40);
+        window->SetSize(120, 80);
+        auto control = MakeRef<TOffscreenControl>();
+        control->Events = MakeRef<TRecordingEvents>("C", Log, int32_t(kRed));
+        control->SetBounds(0, 0, 60, 80);
+        window->AddChild(control.Get(), 0, 0);
+        window->Show();
+        Pump(*window);
+        return window;
+    }
+
+    void Pump(TShellWinWindow& window) {
+        App->ProcessMessages();
+        UpdateWindow(window.Handle);
+        App->ProcessMessages();
+    }
+
+    static COLORREF WindowColour(TShellWinWindow& window, int32_t x, int32_t y) {
+        const HDC dc = GetDC(window.Handle);
+        const COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(window.Handle, dc);
+        return colour;
+    }
+};
+
+using TMemoryShellFixture = TShellFrameFixture<TMemoryServices>;
+using TSoftShellFixture = TShellFrameFixture<TSoftServices>;
+
+} // namespace
+
+TEST_F(TMemoryShellFixture, AMemoryFrameReachesTheWindowThroughGdi) {
+    CreateGdiPresenter();
+    const std::optional<std::u16string> settings[] = {std::nullopt, u"0"};
+    for (const std::optional<std::u16string>& noGdi : settings) {
+        TScopedEnvVar setting(u"ZYL_PRESENT_NOGDI", noGdi);
+        const auto window = ShowPaintedWindow();
+        EXPECT_GT(PaintsBegun, 0);
+        EXPECT_EQ(WindowColour(*window, 10, 10), kRed);
+        EXPECT_EQ(WindowColour(*window, 100, 70), kBlue);
+        EXPECT_TRUE(DebugLines.empty());
+        window->Destroy();
+    }
+}
+
+// The first report of the process: each of these runs in a process of its own.
+TEST_F(TMemoryShellFixture, NoGdiWithTheGdiPresenterValidatesReportsOnceAndShowsNothing) {
+    CreateGdiPresenter();
+    TScopedEnvVar setting(u"ZYL_PRESENT_NOGDI", u" 1 ");
+    const auto window = ShowPaintedWindow();
+    window->Invalidate();
+    Pump(*window);
+    EXPECT_EQ(PaintsBegun, 0);
+    EXPECT_FALSE(GetUpdateRect(window->Handle, nullptr, FALSE));
+    EXPECT_EQ(ColorAt(*window->Surface, 10, 10), int32_t(kRed)); // rendered, but not shown
+    EXPECT_NE(WindowColour(*window, 10, 10), kRed);
+    EXPECT_EQ(DebugLines, std::vector<std::u16string>{
+                              u"ZYL: ZYL_PRESENT_NOGDI=1 exige um apresentador de GPU (ZYL_CANVAS=soft+d3d11, "
+                              u"soft+d3d12 ou soft+dcomp); sem ele a casca nao apresenta (e nao usa o GDI)."});
+}
+
+TEST_F(TMemoryShellFixture, NoGdiWithAShellPresenterNamesIt) {
+    CreateX11Presenter();
+    TScopedEnvVar setting(u"ZYL_PRESENT_NOGDI", u"1");
+    const auto window = ShowPaintedWindow();
+    EXPECT_EQ(PaintsBegun, 0);
+    EXPECT_NE(WindowColour(*window, 10, 10), kRed);
+    EXPECT_EQ(DebugLines,
+              std::vector<std::u16string>{
+                  u"ZYL: O apresentador \"x11\" nao conseguiu apresentar o quadro, mesmo depois de recriar o "
+                  u"dispositivo e de tentar o WARP (). A opcao ZYL_PRESENT_NOGDI=1 proibe o GDI: o quadro nao foi "
+                  u"mostrado."});
+}
+
+// "ZYL_DIRTY" is read once per process: this runs in a process of its own.
+TEST_F(TSoftShellFixture, DirtyModeAsksForThePaintOfTheDirtyRectangleOnly) {
+    TScopedEnvVar dirty(u"ZYL_DIRTY", u"1");
+    ASSERT_EQ(DirtyRepaintMode(), 1);
+    const auto window = ShowPaintedWindow();
+    ASSERT_NE(dynamic_cast<TSoftSurface*>(window->Surface.Get()), nullptr);
+    window->TopLevelControls[0]->Invalidate();
+    App->ProcessMessages(); // the pump asks for the paint; the system has not sent it yet
+    RECT update{};
+    ASSERT_TRUE(GetUpdateRect(window->Handle, &update, FALSE));
+    EXPECT_EQ(update.left, 0);
+    EXPECT_EQ(update.top, 0);
+    EXPECT_EQ(update.right, 60);
+    EXPECT_EQ(update.bottom, 80);
+    Pump(*window);
+    EXPECT_EQ(WindowColour(*window, 10, 10), kRed);
+    EXPECT_EQ(WindowColour(*window, 100, 70), kBlue);
+    EXPECT_TRUE(DebugLines.empty());
+}
