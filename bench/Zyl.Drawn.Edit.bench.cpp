@@ -1,15 +1,14 @@
 // The drawn text box on the soft canvas: laying out, hit testing
 // (CharIndexAt) and one vertical caret move, in a word-wrapped memo of 2,000
-// lines, in a word-wrapped memo holding one 20,000-character paragraph, and
-// in a single-line box holding 20,000 characters. Widths are not cached, so
-// these figures show what measuring growing prefixes costs. Prints the
-// median milliseconds per call, one line per measurement.
-#include <algorithm>
-#include <chrono>
+// lines, in a word-wrapped memo holding one 20,000-character paragraph, in
+// a single-line box holding 20,000 characters and on an unwrapped
+// 20,000-character memo line. Widths are not cached, so these figures show
+// what measuring growing prefixes costs. Prints the median milliseconds per
+// call, one line per measurement.
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "Bench.Timing.h"
 #include "Zyl.Platform.Drawn.Edit.h"
 #include "Zyl.Platform.Offscreen.h"
 #include "Zyl.Platform.Soft.h"
@@ -17,23 +16,10 @@
 using namespace Zyl;
 using System::MakeRef;
 using System::TRef;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Median milliseconds of `runs` calls after one warm-up call.
-template <class Work>
-double Milliseconds(int runs, Work work) {
-    work();
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const Clock::time_point start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using Bench::Milliseconds;
 
 // Words of 2 to 9 letters separated by spaces, `length` units in all.
 std::u16string Words(size_t length, uint32_t seed) {
@@ -47,13 +33,13 @@ std::u16string Words(size_t length, uint32_t seed) {
     return s;
 }
 
-void Report(const char* what, double ms) { std::printf("%-52s %10.3f ms\n", what, ms); }
+void Report(const char* what, double ms) { std::printf("%-64s %10.3f ms\n", what, ms); }
 
 void Measure(const char* name, TDrawnTextBox& box, int runs) {
     const TRef<TPlatformCanvas> canvas = DrawnMeasureCanvas();
     std::string label = std::string(name) + ": layout";
     Report(label.c_str(), Milliseconds(runs, [&] { box.LayoutLines(canvas.Get()); }));
-    std::printf("%-52s %10zu lines, widest %d px\n", (std::string(name) + ": visual lines").c_str(),
+    std::printf("%-64s %10zu lines, widest %d px\n", (std::string(name) + ": visual lines").c_str(),
                 box.Lines.size(), box.WidestLine);
     // A click in the middle of the view, and one at the right end of the
     // line the view shows last.
@@ -61,8 +47,9 @@ void Measure(const char* name, TDrawnTextBox& box, int runs) {
     Report(label.c_str(), Milliseconds(runs, [&] { box.CharIndexAt(canvas.Get(), box.ClientWidth / 2, 40); }));
     label = std::string(name) + ": CharIndexAt, right edge";
     Report(label.c_str(), Milliseconds(runs, [&] { box.CharIndexAt(canvas.Get(), box.ClientWidth - 8, 40); }));
-    // A Down from the middle of the text, the caret put back each time.
-    const int32_t middle = box.Length() / 2;
+    // A Down from the middle of the middle line, the caret put back each time.
+    const TDrawnTextBox::TLine line = box.Lines[box.Lines.size() / 2];
+    const int32_t middle = line.Start + line.Length / 2;
     label = std::string(name) + ": vertical move (Down)";
     Report(label.c_str(), Milliseconds(runs, [&] {
                box.SetSelection(middle, 0);
@@ -100,5 +87,16 @@ int main() {
     const TRef<TPlatformCanvas> canvas = DrawnMeasureCanvas();
     Report("edit, one 20,000-character line: CharIndexAt, at the end",
            Milliseconds(1, [&] { edit->CharIndexAt(canvas.Get(), 390, 12); }));
+    // Unwrapped, two such lines: Down from the end of the first aims at the
+    // far column of the second, measuring its prefixes one by one.
+    const auto wide = MakeRef<TDrawnTextBox>(app.Get(), shell->CreateCustomControl(), true);
+    wide->SetBounds(0, 0, 400, 300);
+    wide->SetWordWrap(false);
+    wide->SetText(Words(20000, 7) + u"\n" + Words(20000, 7));
+    wide->GetLineCount();
+    Report("memo, two unwrapped 20,000-character lines: Down at the end", Milliseconds(1, [&] {
+               wide->SetSelection(20000, 0);
+               wide->KeyDown(PlatformKeyDown, 0);
+           }));
     return 0;
 }
