@@ -8,14 +8,6 @@ namespace Zyl {
 
 using System::TRef;
 
-namespace {
-
-int32_t Clamp(int64_t value, int32_t low, int32_t high) {
-    return static_cast<int32_t>(std::max<int64_t>(low, std::min<int64_t>(value, high)));
-}
-
-} // namespace
-
 std::u16string TDrawnTextBox::DisplayText(int32_t start, int32_t count) const {
     const std::u16string part = DrawnCopy(Text, start, count);
     if (PasswordChar != 0) return std::u16string(part.size(), PasswordChar);

@@ -26,11 +26,11 @@ std::u16string CutTo(const std::u16string& s, int64_t count) {
     return s.substr(0, size_t(InsidePair(s, count) ? count - 1 : count));
 }
 
-int32_t Clamp(int64_t value, int32_t low, int32_t high) {
+} // namespace
+
+int32_t TDrawnTextBox::Clamp(int64_t value, int32_t low, int32_t high) {
     return static_cast<int32_t>(std::max<int64_t>(low, std::min<int64_t>(value, high)));
 }
-
-} // namespace
 
 TRef<TPlatformCanvas> DrawnMeasureCanvas() {
     static TRef<TPlatformCanvas> canvas;

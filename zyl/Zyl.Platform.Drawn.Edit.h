@@ -147,6 +147,8 @@ public:
     void BlinkCaret();
 
 private:
+    // value within [low, high], taken in 64 bits.
+    static int32_t Clamp(int64_t value, int32_t low, int32_t high);
     void Changed();
     void DeleteSelection();
     // One character (a whole surrogate pair) before or after the caret.

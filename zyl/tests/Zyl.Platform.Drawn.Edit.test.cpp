@@ -198,6 +198,40 @@ TEST_F(DrawnEdit, SetTextNormalisesBreaksAndResetsTheBox) {
     EXPECT_EQ(sink->Take(), "Changed");
 }
 
+// Every edit and undo raises Changed and marks the text modified; caret and
+// selection changes raise nothing.
+TEST_F(DrawnEdit, EditsReportChangesAndModification) {
+    TRef<ProbeSink> sink;
+    const auto box = Box(true, 200, 60, &sink);
+    box->SetText(u"abc");
+    sink->Log.clear();
+    struct Case {
+        const char* name;
+        std::u16string keys;
+        std::string log;
+        bool modified;
+    };
+    const Case cases[] = {
+        {"moves and selections", u"{Right}{+End}{^a}{Down}{^c}", "", false},
+        {"typing", u"x", "Changed", true},
+        {"a refused character", u"\x7F", "", false},
+        {"BackSpace", u"{BS}", "Changed", true},
+        {"undo", u"{^z}", "Changed", true},
+        {"an empty undo stack", u"{^z}{^z}{^z}", "Changed", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        box->SetModified(false);
+        Keys(c.keys);
+        std::string log;
+        for (const std::string& line : sink->Log)
+            if (line == "Changed") log += (log.empty() ? "" : ", ") + line;
+        sink->Log.clear();
+        EXPECT_EQ(log, c.log);
+        EXPECT_EQ(box->GetModified(), c.modified);
+    }
+}
+
 TEST_F(DrawnEdit, OnlyTheLastHundredEditsCanBeUndone) {
     const auto box = Box(true);
     // 101 edits of alternating kinds: ab typed, one BackSpace, ab typed, ...
@@ -460,6 +494,13 @@ TEST_F(DrawnEdit, BorderAndBackgroundPerState) {
     box->SetBorder(false);
     Render();
     EXPECT_EQ(Px(10, 10), C(1));
+    // Disabled text is drawn in colour 62.
+    box->SetText(u"WWW");
+    Render();
+    int32_t ink = 0;
+    for (int32_t y = 10; y < 34; ++y)
+        for (int32_t x = 10; x < 40; ++x) ink += Px(x, y) == C(62) ? 1 : 0;
+    EXPECT_GT(ink, 0);
 }
 
 TEST_F(DrawnEdit, SelectionAndCaretPixels) {
@@ -595,6 +636,22 @@ TEST_F(DrawnEdit, IndicesNeverLeaveTheText) {
     box->TopLine = -3;
     Render();
     EXPECT_EQ(box->CharIndexAt(DrawnMeasureCanvas().Get(), 0, 0), 0);
+}
+
+// A look at the boxes as a user sees them, written where a person can open it.
+TEST_F(DrawnEdit, Screenshot) {
+    const auto edit = Box(false, 150, 24);
+    edit->SetText(u"C:\\Program Files\\Ostrel");
+    edit->SetSelection(3, 7);
+    const auto memo = Place<TDrawnTextBox>(App->CreateMemo(), 10, 44, 220, 100);
+    memo->SetScrollBars(3);
+    memo->SetWordWrap(false);
+    memo->SetText(u"Licença de uso\n\nEste programa é distribuído\tsem garantia alguma, nem mesmo implícita.\n"
+                  u"1\n2\n3\n4\n5\n6");
+    memo->SetHideSelection(false);
+    memo->SetSelection(9, 8);
+    Render();
+    SaveScreenshot("zyl-edit.png");
 }
 
 } // namespace
