@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Zyl.Platform.Drawn.h"
 #include "Zyl.Platform.Offscreen.h"
+#include "Zyl.Platform.Png.h"
 #include "Zyl.Platform.Soft.h"
 #include "Zyl.Test.Memory.h"
 
@@ -65,6 +68,7 @@ public:
     void DoubleClick() override { Line("DoubleClick"); }
     void Scroll(int32_t code, int32_t pos) override { Line("Scroll", {code, pos}); }
     void Click() override { Line("Click"); }
+    void Changed() override { Line("Changed"); }
 
     std::string Text() const {
         std::string all;
@@ -120,6 +124,18 @@ public:
         const System::TRef<TPlatformSurface> s = ShellWindow->GetSurface();
         const uint8_t* p = s->Bits() + int64_t{y} * s->Stride() + int64_t{x} * 4;
         return p[2] << 16 | p[1] << 8 | p[0];
+    }
+    // On the host, the window's pixels as a PNG file of that name in the
+    // temporary folder, for a person to look at.
+    void SaveScreenshot(const char* name) {
+#ifndef _WIN32
+        const System::TBytes png = EncodePng(ShellWindow->GetSurface().Get());
+        EXPECT_FALSE(png.empty());
+        std::ofstream(std::filesystem::temp_directory_path() / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+#else
+        (void)name;
+#endif
     }
     // A palette entry (0xBBGGRR) as Px reports it.
     static int32_t Rgb(int32_t color) {

@@ -1,9 +1,7 @@
 #include "Zyl.Platform.Drawn.Harness.h"
 
 #include "System.Remainder.Exceptions.h"
-#include "Zyl.Platform.Png.h"
 
-#include <fstream>
 
 using namespace Zyl;
 using namespace Zyl::Testing;
@@ -526,12 +524,7 @@ TEST_F(DrawnHarness, Screenshot) {
     bar->SetScrollKind(true);
     bar->SetScrollParams(0, 100, 10, 40);
     Render();
-#ifndef _WIN32
-    const System::TBytes png = EncodePng(ShellWindow->GetSurface().Get());
-    std::ofstream("/tmp/wt25png/drawn.png", std::ios::binary)
-        .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
-    EXPECT_FALSE(png.empty());
-#endif
+    SaveScreenshot("zyl-drawn.png");
 }
 
 } // namespace
