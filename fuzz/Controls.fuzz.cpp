@@ -1,15 +1,20 @@
 // Random sequences over a small control tree: reparenting (a refused cycle
 // changes nothing), extreme bounds, alignment, visibility, enabling,
 // destruction and mouse, wheel and key messages routed through the
-// containers. After each step every control is listed exactly once by its
-// parent, and every listed child names its container as parent.
+// containers, and drags: sources, accepting targets, handlers that destroy
+// the drop target or the source, start objects, Escape and the drag timer.
+// After each step every control is listed exactly once by its parent, every
+// listed child names its container as parent, and an active drag is
+// unfinished and names only living controls.
 //
-// Input: one byte per step followed by its arguments, one byte each.
+// Input: one byte per step followed by its arguments, one byte each. Step
+// bytes from 0xF0 up are the drag steps; below, the step is the byte mod 9.
 #include <algorithm>
 #include <vector>
 
 #include "KsFuzz.h"
 #include "Zyl.Controls.h"
+#include "Zyl.Platform.Offscreen.h"
 
 using namespace Zyl;
 using System::MakeRef;
@@ -28,6 +33,48 @@ public:
     }
 };
 
+using TPool = std::vector<TRef<TControl>>;
+
+bool InPool(const TPool& pool, const TControl* c) {
+    return std::any_of(pool.begin(), pool.end(), [c](const TRef<TControl>& p) { return p.Get() == c; });
+}
+
+// Out of the tree and out of the pool: the last reference goes.
+void Drop(TPool& pool, TControl* c) {
+    const auto it = std::find_if(pool.begin(), pool.end(), [c](const TRef<TControl>& p) { return p.Get() == c; });
+    if (it == pool.end()) return;
+    TRef<TControl> going = *it;
+    pool.erase(it);
+    going->SetParent(nullptr);
+}
+
+// Flags: 1 automatic drag, 2 accepts drops, 4 goes in its own drop, 8 goes
+// in its own end of drag, 16 hands over a start object.
+void ConfigureDrag(TPool& pool, TControl& c, uint8_t flags) {
+    c.DragMode = flags & 1;
+    const bool accepts = flags & 2;
+    c.OnDragOver = [accepts](System::TObject*, System::TObject*, int32_t, int32_t, int32_t, bool& accept) {
+        accept = accepts;
+    };
+    c.OnDragDrop = nullptr;
+    if (flags & 4) c.OnDragDrop = [&pool, &c](System::TObject*, System::TObject*, int32_t, int32_t) { Drop(pool, &c); };
+    c.OnEndDrag = nullptr;
+    if (flags & 8) c.OnEndDrag = [&pool, &c](System::TObject*, TControl*, int32_t, int32_t) { Drop(pool, &c); };
+    c.OnStartDrag = nullptr;
+    if (flags & 16)
+        c.OnStartDrag = [](System::TObject*, TRef<TDragObject>& object) { object = MakeRef<TDragControlObject>(); };
+}
+
+void CheckDrag(const TPool& pool) {
+    TDragSession* drag = ActiveDrag();
+    if (!drag) return;
+    KS_FUZZ_CHECK(!drag->Finished);
+    KS_FUZZ_CHECK(drag->Source && InPool(pool, drag->Source));
+    for (const TControl* c : {static_cast<TControl*>(drag->CaptureControl), drag->Target,
+                              static_cast<TControl*>(drag->CursorControl)})
+        KS_FUZZ_CHECK(!c || InPool(pool, c));
+}
+
 void CheckTree(const std::vector<TRef<TControl>>& pool) {
     for (const TRef<TControl>& c : pool) {
         if (TWinControl* parent = c->Parent()) {
@@ -43,11 +90,43 @@ void CheckTree(const std::vector<TRef<TControl>>& pool) {
 
 void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     TReader in(data);
-    std::vector<TRef<TControl>> pool;
+    // The drag timer's clock; no control gets a platform widget.
+    auto app = MakeRef<TOffscreenApp>();
+    SetPlatformAppInstance(app.Get());
+    TPool pool;
+    // The screen is the roots' shared plane.
+    ControlAtScreenPointHook = [&pool](int32_t sx, int32_t sy, int32_t& lx, int32_t& ly) -> TControl* {
+        for (const TRef<TControl>& c : pool)
+            if (auto* root = dynamic_cast<TWinControl*>(c.Get()); root && !root->Parent() && root->ContainsPoint(sx, sy))
+                return root->ControlAtPos(int32_t(int64_t(sx) - root->Left()), int32_t(int64_t(sy) - root->Top()), lx,
+                                          ly);
+        return nullptr;
+    };
     const auto pick = [&]() -> TControl* { return pool.empty() ? nullptr : pool[in.Byte() % pool.size()].Get(); };
     const auto pickWin = [&]() { return dynamic_cast<TWinControl*>(pick()); };
     for (int step = 0; in.More() && step < 200; ++step) {
-        switch (in.Byte() % 9) {
+        const uint8_t op = in.Byte();
+        if (op >= 0xF0) {
+            switch (op % 3) {
+            case 0:
+                if (TControl* c = pick()) ConfigureDrag(pool, *c, in.Byte());
+                break;
+            case 1:
+                app->WaitForEvents(100);
+                break;
+            default:
+                if (TWinControl* w = pickWin()) {
+                    TZylMessage m;
+                    m.Msg = WM_KEYDOWN, m.Key = 27;
+                    w->DeliverMessage(m);
+                }
+                break;
+            }
+            CheckTree(pool);
+            CheckDrag(pool);
+            continue;
+        }
+        switch (op % 9) {
         case 0:
             if (pool.size() < 12) pool.push_back(in.Byte() & 1 ? TRef<TControl>(MakeRef<TWinControl>(nullptr))
                                                              : TRef<TControl>(MakeRef<TGraphicControl>(nullptr)));
@@ -110,7 +189,13 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
             break;
         }
         CheckTree(pool);
+        CheckDrag(pool);
     }
+    // The cancel's handlers may still drop controls.
+    if (TDragSession* drag = ActiveDrag()) drag->Finish(false);
+    ControlAtScreenPointHook = nullptr;
     // Break every parent link so that nothing keeps a control alive.
     for (const TRef<TControl>& c : pool) c->SetParent(nullptr);
+    pool.clear();
+    SetPlatformAppInstance(nullptr);
 }

@@ -140,6 +140,8 @@ TPlatformApp* GetPlatformApp() {
 
 void SetPlatformAppInstance(TPlatformApp* app) { platformAppInstance = app; }
 
+TPlatformApp* PlatformAppInstance() { return platformAppInstance.Get(); }
+
 std::function<void(TControl*, bool)> ControlHoverHook;
 std::function<void(TZylEvents*, int32_t, int32_t, int32_t)> ControlPressHook;
 std::function<void(TControl*, int32_t, int32_t)> ControlMouseMoveHook;
@@ -187,6 +189,15 @@ TControl::~TControl() {
     // them may revive or free this control again.
     EnterDestruction();
     RunHoverHook(this, false);
+    if (TRef<TDragSession> drag = ActiveDrag()) {
+        // A destructor raises nothing: what the cancel's handlers raise goes
+        // where the loop's callbacks send theirs.
+        try {
+            drag->ControlDestroyed(this);
+        } catch (const System::Exception& e) {
+            if (platformAppInstance) platformAppInstance->HandleException(e);
+        }
+    }
     if (lastMouseControl == this) lastMouseControl = nullptr;
     Constraints = nullptr;
     CommandObject = nullptr;
@@ -396,6 +407,7 @@ bool TControl::ContainsPoint(int32_t x, int32_t y) const {
 }
 
 void TControl::WMLButtonDown(TZylMessage& m) {
+    if (DragMode == 1) BeginDrag(this);
     mousePressed_ = true;
     MouseDown(0, ShiftFlags(m.Shift) + ssLeft, m.X, m.Y);
 }
@@ -414,7 +426,10 @@ void TControl::WMLButtonDblClk(TZylMessage& m) {
 }
 
 void TControl::WMRButtonDown(TZylMessage& m) { MouseDown(1, ShiftFlags(m.Shift) + ssRight, m.X, m.Y); }
-void TControl::WMRButtonUp(TZylMessage& m) { MouseUp(1, ShiftFlags(m.Shift) + ssRight, m.X, m.Y); }
+void TControl::WMRButtonUp(TZylMessage& m) {
+    MouseUp(1, ShiftFlags(m.Shift) + ssRight, m.X, m.Y);
+    if (TRef<TPopupMenu> menu = PopupMenu; menu && IsReallyEnabled()) menu->Popup(this, m.X, m.Y);
+}
 void TControl::WMMButtonDown(TZylMessage& m) { MouseDown(2, ssMiddle, m.X, m.Y); }
 void TControl::WMMButtonUp(TZylMessage& m) { MouseUp(2, ssMiddle, m.X, m.Y); }
 
@@ -710,8 +725,6 @@ void TWinControl::UpdateCursor() {
 
 bool TWinControl::RouteToGraphicChild(TZylMessage& message) {
     const uint32_t id = message.Id();
-    lastMouseControl = this;
-    lastMousePosition = {message.X, message.Y};
     TRef<TControl> target = captureChild_ ? captureChild_ : GraphicControlAtPos(message.X, message.Y);
     if (IsButtonPress(id)) {
         pressX_ = message.X, pressY_ = message.Y;
@@ -740,7 +753,13 @@ bool TWinControl::RouteToGraphicChild(TZylMessage& message) {
 
 void TWinControl::DeliverMessage(TZylMessage& message) {
     TRef<TWinControl> keep(this);
-    if (IsMouseMessage(message.Id()) && RouteToGraphicChild(message)) return;
+    const bool mouse = IsMouseMessage(message.Id());
+    if (mouse) {
+        lastMouseControl = this;
+        lastMousePosition = {message.X, message.Y};
+    }
+    if (OfferToActiveDrag(*this, message)) return;
+    if (mouse && RouteToGraphicChild(message)) return;
     TControl::DeliverMessage(message);
 }
 

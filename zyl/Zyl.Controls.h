@@ -1,11 +1,12 @@
 // The control tree of the widget library: the message record and its
 // dispatch, TControl, the platform event sink, windowed, graphic and custom
-// controls, alignment and painting. No Windows header: the tree builds and
-// is tested on the host as well.
+// controls, alignment, drag and drop and painting. No Windows header: the
+// tree builds and is tested on the host as well.
 //
 // Ownership: a container's Controls and OwnedComponents hold their entries
-// counted; Parent, HoverChild, CaptureChild, LastMouseControl and the sink's
-// Owner are plain pointers that the going control clears in its destructor.
+// counted; Parent, HoverChild, CaptureChild, LastMouseControl, the sink's
+// Owner and the active drag's controls are plain pointers that the going
+// control clears in its destructor.
 #pragma once
 
 #include "System.Remainder.Classes.h"
@@ -131,14 +132,86 @@ using TKeyPressEvent = std::function<void(System::TObject* sender, char16_t& key
 TPlatformApp* GetPlatformApp();
 // The application's initialisation sets it; tests set it directly.
 void SetPlatformAppInstance(TPlatformApp* app);
+// The platform application, or nil before the initialisation.
+TPlatformApp* PlatformAppInstance();
 
 extern std::function<void(TControl* control, bool entering)> ControlHoverHook;
 extern std::function<void(TZylEvents* sink, int32_t a, int32_t b, int32_t c)> ControlPressHook;
 extern std::function<void(TControl* control, int32_t x, int32_t y)> ControlMouseMoveHook;
+// The control under a screen point, with the point in its coordinates; the
+// application searches all its forms.
+extern std::function<TControl*(int32_t screenX, int32_t screenY, int32_t& localX, int32_t& localY)>
+    ControlAtScreenPointHook;
 
 // The control that last received a mouse message, with its coordinates.
 TControl* LastMouseControl();
 TPoint LastMousePosition();
+
+// ---- Drag and drop ------------------------------------------------------------------
+
+// What a drag carries; a source's OnStartDrag may hand one over.
+class TDragObject : public System::TObject {
+public:
+    // The cursor id while a drop is accepted or refused.
+    virtual int32_t GetDragCursor(bool accepted) { return accepted ? -12 : -13; }
+};
+
+// Stands for the control being dragged.
+class TDragControlObject : public TDragObject {
+public:
+    ~TDragControlObject() override;
+    System::TRef<TControl> Control;
+};
+
+// The one drag operation at a time: from the press on its source through the
+// threshold to the drop or the cancel. The control pointers are not counted:
+// a going control takes itself out of the active drag.
+class TDragSession : public System::TObject {
+public:
+    TControl* Source = nullptr;
+    TWinControl* CaptureControl = nullptr;  // holds the platform mouse capture
+    TControl* Target = nullptr;             // under the pointer
+    TWinControl* CursorControl = nullptr;   // whose cursor was last changed
+    System::TRef<TDragObject> DragObject;
+    bool Dragging = false, Finished = false, Accepted = false;
+    int32_t Threshold = 5;
+    // Screen positions: the press, the last one seen; and the last one in
+    // Target's coordinates.
+    int32_t StartX = 0, StartY = 0, LastX = 0, LastY = 0, TargetX = 0, TargetY = 0;
+    int32_t TimerId = 0;
+
+    void BeginDragging();
+    void MoveTo(int32_t screenX, int32_t screenY);
+    void UpdateDragCursor();
+    void Finish(bool drop);
+    // What the targets are told is dragged: the object's control, the
+    // object, or the source.
+    System::TObject* DraggedControl() const;
+    // A going control leaves the drag; the source's going cancels it.
+    void ControlDestroyed(TControl* control);
+};
+
+// Starts a drag on control (its left press), finishing another one first.
+void BeginDrag(TControl* control);
+// The active drag, nil when none.
+TDragSession* ActiveDrag();
+// Offers a mouse message or Escape that a windowed control received to the
+// active drag; whether the drag consumed it.
+bool OfferToActiveDrag(TWinControl& receiver, TZylMessage& message);
+
+using TStartDragEvent = std::function<void(System::TObject* sender, System::TRef<TDragObject>& dragObject)>;
+// State 0 enter, 1 leave, 2 move.
+using TDragOverEvent = std::function<void(System::TObject* sender, System::TObject* source, int32_t x, int32_t y,
+                                          int32_t state, bool& accept)>;
+using TDragDropEvent = std::function<void(System::TObject* sender, System::TObject* source, int32_t x, int32_t y)>;
+using TEndDragEvent = std::function<void(System::TObject* sender, TControl* target, int32_t x, int32_t y)>;
+
+// What a right-button release shows; the application supplies the menu.
+class TPopupMenu : public System::TObject {
+public:
+    // Shows the menu for control at (x, y) in control's coordinates.
+    virtual void Popup(TControl* control, int32_t x, int32_t y) = 0;
+};
 
 // ---- TControl --------------------------------------------------------------------
 
@@ -182,8 +255,18 @@ public:
     std::u16string Hint;
     System::TRef<TMargins> Margins;
     bool AlignUsesMargins = false;
-    uint8_t DragMode = 0;
+    uint8_t DragMode = 0;  // 1: a left press starts a drag
     int16_t DragCursor = -12;
+    TStartDragEvent OnStartDrag;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+    virtual void DoStartDrag(System::TRef<TDragObject>& dragObject);
+    // accept stays false without a handler.
+    virtual void DragOver(System::TObject* source, int32_t x, int32_t y, int32_t state, bool& accept);
+    virtual void DragDrop(System::TObject* source, int32_t x, int32_t y);
+    virtual void DoEndDrag(TControl* target, int32_t x, int32_t y);
+    System::TRef<TPopupMenu> PopupMenu;
     // Nil unless the application sets limits; ConstraintsChanged applies them.
     const TSizeConstraints* Constraints = nullptr;
     System::TRef<System::TComponentEventHolder> CommandObject;
@@ -255,6 +338,7 @@ protected:
 
 private:
     friend class TWinControl;
+    friend class TDragSession;
     void FontChanged();
     void StoreAnchorDistances();
 
@@ -377,6 +461,7 @@ protected:
 private:
     friend class TControl;
     friend class TZylEvents;
+    friend class TDragSession;
     // Routing of a mouse message to a graphic child; whether it was delivered.
     bool RouteToGraphicChild(TZylMessage& message);
     void SetHoverChild(TControl* child);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ public:
     ProbeWin(std::string name, Log& log) : TCustomControl(nullptr), Name(std::move(name)), log_(log) {}
     std::string Name;
     int64_t Answer = 0;
+    bool TopLevel = false;
+    bool IsTopLevel() const override { return TopLevel; }
 
 protected:
     bool Dispatch(TZylMessage& m) override {
@@ -305,6 +308,29 @@ TEST_F(ControlsHarness, AFontChangeFlowsDownTheParentFontChainAndStopsAtAnOwnFon
     EXPECT_TRUE(inner->ParentFont());
     EXPECT_EQ(own->Font()->Name(), u"Own");
     EXPECT_EQ(below->Font()->Name(), u"Own");
+}
+
+class RecordingPopup : public TPopupMenu {
+public:
+    explicit RecordingPopup(Log& log) : log_(log) {}
+    void Popup(TControl* control, int32_t x, int32_t y) override {
+        log_.push_back(static_cast<ProbeGraphic*>(control)->Name + ":popup" + Xy(x, y));
+    }
+
+private:
+    Log& log_;
+};
+
+TEST_F(ControlsHarness, TheRightReleaseShowsThePopupMenuOnlyWhenReallyEnabled) {
+    auto panel = Win("panel", 0, 0, 100, 100);
+    auto g = Graphic("g", 10, 10, 20, 20, panel.Get());
+    g->PopupMenu = MakeRef<RecordingPopup>(Lines);
+    TZylMessage m;
+    m.Msg = WM_RBUTTONUP, m.X = 4, m.Y = 6;
+    g->DeliverMessage(m);
+    panel->SetEnabled(false);
+    g->DeliverMessage(m);
+    EXPECT_EQ(Lines, Log({"g:up1/16(4,6)", "g:popup(4,6)", "g:up1/16(4,6)"}));
 }
 
 TEST_F(ControlsHarness, SettingTheInheritedColourClearsParentColor) {
@@ -600,6 +626,230 @@ TEST_F(ControlsHarness, AnExceptionInPaintLeavesCanvasNilAndTheNextRenderIsRight
     EXPECT_EQ(PixelAt(35, 35), kGrey);
 }
 
+// ---- Drag and drop -------------------------------------------------------------------
+
+std::string NameOf(System::TObject* object);
+
+// Logs its drag events, its clicks and its end; takes a drop while Accepts.
+class DragProbe : public TGraphicControl {
+public:
+    DragProbe(std::string name, Log& log) : TGraphicControl(nullptr), Name(std::move(name)), log_(log) {
+        OnStartDrag = [this](System::TObject*, TRef<TDragObject>& object) {
+            Add("start");
+            object = StartObject;
+        };
+        OnDragOver = [this](System::TObject*, System::TObject* source, int32_t x, int32_t y, int32_t state,
+                            bool& accept) {
+            Add("over" + std::to_string(state) + " " + NameOf(source) + Xy(x, y));
+            accept = Accepts;
+        };
+        OnDragDrop = [this](System::TObject*, System::TObject* source, int32_t x, int32_t y) {
+            Add("drop " + NameOf(source) + Xy(x, y));
+        };
+        OnEndDrag = [this](System::TObject*, TControl* target, int32_t x, int32_t y) {
+            Add("end " + NameOf(target) + Xy(x, y));
+        };
+        OnClick = [this](System::TObject*) { Add("click"); };
+    }
+    ~DragProbe() override { Add("destroyed"); }
+    void Add(const std::string& line) { log_.push_back(Name + ":" + line); }
+    std::string Name;
+    bool Accepts = false;
+    TRef<TDragObject> StartObject;
+
+private:
+    Log& log_;
+};
+
+std::string NameOf(System::TObject* object) {
+    if (!object) return "nil";
+    if (auto* p = dynamic_cast<DragProbe*>(object)) return p->Name;
+    if (auto* p = dynamic_cast<ProbeWin*>(object)) return p->Name;
+    return "?";
+}
+
+// The source S and two targets A and B side by side in the root; the screen
+// point search is the root's hit test (the root is not a form, so screen
+// and root coordinates agree).
+class DragHarness : public ControlsHarness {
+public:
+    DragHarness() {
+        ControlAtScreenPointHook = [this](int32_t sx, int32_t sy, int32_t& lx, int32_t& ly) {
+            return Root->ControlAtPos(sx, sy, lx, ly);
+        };
+        S = Place<DragProbe>("s", 10, 10, 20, 20, nullptr);
+        A = Place<DragProbe>("a", 60, 10, 30, 30, nullptr);
+        B = Place<DragProbe>("b", 100, 10, 30, 30, nullptr);
+        S->DragMode = 1;
+    }
+    ~DragHarness() override {
+        if (TDragSession* drag = ActiveDrag()) drag->Finish(false);
+        ControlAtScreenPointHook = nullptr;
+    }
+    // Presses on S and moves past the threshold onto A at (10, 10).
+    void DragOntoA() {
+        Window->RouteMouseDown(15, 15, 1, 0);
+        Window->RouteMouseMove(70, 20, 0);
+    }
+    int32_t CursorOf(TWinControl& c) { return static_cast<TOffscreenControl*>(c.GetPlatformControl())->Cursor; }
+    bool TimerRuns() {
+        return std::any_of(App->Timers.begin(), App->Timers.end(), [](const TOffscreenTimer& t) { return t.Active; });
+    }
+
+    TRef<DragProbe> S, A, B;
+};
+
+TEST_F(DragHarness, FourPixelsKeepAPressAndFiveStartTheDrag) {
+    struct Case {
+        int32_t Dx, Dy;
+        bool Starts;
+    };
+    for (const Case& c : {Case{0, 0, false}, Case{4, 0, false}, Case{0, -4, false}, Case{-4, 4, false},
+                          Case{5, 0, true}, Case{0, 5, true}, Case{-5, 0, true}, Case{3, -5, true}}) {
+        Lines.clear();
+        Window->RouteMouseDown(15, 15, 1, 0);
+        Window->RouteMouseMove(15 + c.Dx, 15 + c.Dy, 0);
+        Window->RouteMouseMove(15 + c.Dx, 15 + c.Dy, 0);
+        Window->RouteMouseUp(15 + c.Dx, 15 + c.Dy, 1, 0);
+        const auto count = [&](const std::string& line) { return std::count(Lines.begin(), Lines.end(), line); };
+        EXPECT_EQ(count("s:start"), c.Starts ? 1 : 0) << c.Dx << "," << c.Dy;
+        // A press that stays a press still clicks.
+        EXPECT_EQ(count("s:click"), c.Starts ? 0 : 1) << c.Dx << "," << c.Dy;
+        EXPECT_EQ(ActiveDrag(), nullptr);
+        EXPECT_EQ(Window->CapturedControl, nullptr);
+    }
+}
+
+TEST_F(DragHarness, AnAcceptedDropReachesTheTargetThenTheSourceWithTheSameCoordinates) {
+    A->Accepts = true;
+    DragOntoA();
+    Window->RouteMouseMove(72, 22, 0);
+    Window->RouteMouseUp(73, 24, 1, 0);
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "a:over2 s(12,12)", "a:over2 s(13,14)", "a:drop s(13,14)",
+                          "s:end a(13,14)"}));
+    EXPECT_EQ(ActiveDrag(), nullptr);
+    EXPECT_FALSE(TimerRuns());
+    EXPECT_EQ(Window->CapturedControl, nullptr);
+}
+
+TEST_F(DragHarness, ARefusedDropGivesALeaveAndAnEndWithoutTarget) {
+    DragOntoA();
+    Window->RouteMouseUp(70, 20, 1, 0);
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "a:over1 s(10,10)", "s:end nil(0,0)"}));
+    EXPECT_FALSE(S->MousePressed());
+}
+
+TEST_F(DragHarness, EscapeCancelsAndIsSwallowedOnlyOnceTheDragHasBegun) {
+    Root->OnKeyDown = [this](System::TObject*, uint16_t& key, TShiftState) { Lines.push_back("key" + std::to_string(key)); };
+    Root->SetFocus();
+    struct Case {
+        bool PastThreshold;
+        Log Expected;
+    };
+    for (const Case& c : {Case{false, {"key27"}},
+                          Case{true, {"s:start", "a:over0 s(10,10)", "a:over1 s(10,10)", "s:end nil(0,0)"}}}) {
+        Lines.clear();
+        Window->RouteMouseDown(15, 15, 1, 0);
+        if (c.PastThreshold) Window->RouteMouseMove(70, 20, 0);
+        Window->RouteKeyDown(0xFF1B, 0);
+        EXPECT_EQ(Lines, c.Expected);
+        EXPECT_EQ(Root->Events()->TakeKeyHandled(), c.PastThreshold);
+        EXPECT_EQ(ActiveDrag(), nullptr);
+        Window->RouteMouseUp(15, 15, 1, 0);
+    }
+}
+
+TEST_F(DragHarness, MovingFromOneTargetToAnotherLeavesThenEntersThenMoves) {
+    DragOntoA();
+    Window->RouteMouseMove(110, 20, 0);
+    Window->RouteMouseMove(112, 22, 0);
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "a:over1 s(10,10)", "b:over0 s(10,10)", "b:over2 s(12,12)"}));
+}
+
+TEST_F(DragHarness, TheTimerFollowsALayoutChangeUnderAStillPointer) {
+    DragOntoA();
+    B->SetBounds(60, 10, 30, 30);  // later in Controls: above A
+    App->WaitForEvents(50);
+    EXPECT_EQ(Lines.size(), 2u);
+    App->WaitForEvents(50);
+    App->WaitForEvents(100);
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "a:over1 s(10,10)", "b:over0 s(10,10)", "b:over2 s(10,10)"}));
+}
+
+TEST_F(DragHarness, TheCursorShowsRefuseAndAcceptAndComesBackAfterwards) {
+    auto w = Win("w", 140, 10, 40, 40);
+    bool accepts = false;
+    w->OnDragOver = [&](System::TObject*, System::TObject*, int32_t, int32_t, int32_t, bool& accept) {
+        accept = accepts;
+    };
+    const int32_t own = CursorOf(*w);
+    DragOntoA();
+    EXPECT_EQ(CursorOf(*Root), 8);  // over a graphic target the root shows it
+    Window->RouteMouseMove(150, 20, 0);
+    EXPECT_EQ(std::vector<int32_t>({CursorOf(*w), CursorOf(*Root)}), std::vector<int32_t>({8, 8}));
+    accepts = true;
+    Window->RouteMouseMove(151, 20, 0);
+    EXPECT_EQ(std::vector<int32_t>({CursorOf(*w), CursorOf(*Root)}), std::vector<int32_t>({2, 2}));
+    Window->RouteMouseUp(151, 20, 1, 0);
+    EXPECT_EQ(std::vector<int32_t>({CursorOf(*w), CursorOf(*Root)}), std::vector<int32_t>({own, own}));
+}
+
+TEST_F(DragHarness, AStartObjectStandsForTheSourceAndChoosesTheCursor) {
+    struct Case {
+        bool WithObject;
+        std::string Over;
+        int32_t Cursor;
+    };
+    S->DragCursor = -14;  // size west-east
+    A->Accepts = true;
+    for (const Case& c : {Case{false, "a:over0 s(10,10)", 5}, Case{true, "a:over0 b(10,10)", 2}}) {
+        Lines.clear();
+        auto object = MakeRef<TDragControlObject>();
+        object->Control = B.Get();
+        S->StartObject = c.WithObject ? TRef<TDragObject>(object) : nullptr;
+        DragOntoA();
+        EXPECT_EQ(Lines.back(), c.Over);
+        EXPECT_EQ(CursorOf(*Root), c.Cursor);
+        Window->RouteMouseUp(70, 20, 1, 0);
+    }
+}
+
+TEST_F(DragHarness, WithoutTheSearchHookTheFormUnderThePointAnswers) {
+    ControlAtScreenPointHook = nullptr;
+    Root->TopLevel = true;
+    Window->SetPosition(300, 200);
+    DragOntoA();
+    Window->RouteMouseMove(250, 20, 0);  // beyond the form's width
+    Window->RouteMouseUp(250, 20, 1, 0);
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "a:over1 s(10,10)", "s:end nil(0,0)"}));
+}
+
+TEST_F(DragHarness, DestroyingTheSourceCancelsTheDrag) {
+    DragOntoA();
+    S->SetParent(nullptr);
+    S = nullptr;
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "s:destroyed", "a:over1 nil(10,10)"}));
+    EXPECT_EQ(ActiveDrag(), nullptr);
+    EXPECT_EQ(Window->CapturedControl, nullptr);
+    EXPECT_FALSE(TimerRuns());
+}
+
+TEST_F(DragHarness, WhatTheCancelOfAGoingSourceRaisesGoesToTheApplicationsHandler) {
+    std::u16string handled;
+    App->SetExceptionHandler([&](const System::Exception& e) {
+        handled = e.Message;
+        return 0;
+    });
+    A->OnDragOver = [](System::TObject*, System::TObject*, int32_t, int32_t, int32_t state, bool&) {
+        if (state == 1) throw EZylError(u"na saida");
+    };
+    DragOntoA();
+    S->SetParent(nullptr);
+    S = nullptr;
+    EXPECT_EQ(handled, u"na saida");
+    EXPECT_EQ(ActiveDrag(), nullptr);
+}
+
 // ---- Mends -------------------------------------------------------------------------
 
 TEST_F(ControlsHarness, AClickWhereADestroyedWindowedChildWasReachesTheParent) {
@@ -636,6 +886,20 @@ TEST_F(ControlsHarness, TheRootMayDropItsLastReferenceInItsOwnClick) {
     EXPECT_TRUE(clicked);
     EXPECT_EQ(Root, nullptr);
     Click(100, 100);  // the widget left the window with its sink cleared
+}
+
+TEST_F(DragHarness, TheTargetAndSourceDroppedInTheDropLiveUntilTheEndEvent) {
+    A->Accepts = true;
+    A->OnDragDrop = [this](System::TObject*, System::TObject*, int32_t, int32_t) {
+        A->Add("drop");
+        A->SetParent(nullptr);
+        S->SetParent(nullptr);
+        A = nullptr;
+        S = nullptr;
+    };
+    DragOntoA();
+    Window->RouteMouseUp(70, 20, 1, 0);
+    EXPECT_EQ(Lines, Log({"s:start", "a:over0 s(10,10)", "a:drop", "s:end a(10,10)", "a:destroyed", "s:destroyed"}));
 }
 
 TEST_F(ControlsHarness, ADescendantCannotBecomeTheParent) {
