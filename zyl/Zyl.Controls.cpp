@@ -966,7 +966,10 @@ void TWinControl::DockChildren(uint8_t align, int64_t& l, int64_t& t, int64_t& r
 
 void TWinControl::AlignControls() {
     if (aligning_) return;
-    TRef<TWinControl> keep(this);  // outlives the guard, which writes into this control
+    // Outlives the guard, which writes into this control. A control whose
+    // constructor sizes itself has no counted reference yet: one taken and
+    // dropped here would free it inside its constructor.
+    TRef<TWinControl> keep(RefCount() > 0 ? this : nullptr);
     TFlagGuard guard(aligning_);
     if (Width() != AlignedWidth || Height() != AlignedHeight) {
         AlignedWidth = Width(), AlignedHeight = Height();

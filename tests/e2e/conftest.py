@@ -1,8 +1,10 @@
 """Fixtures of the online end-to-end tests: a test CA and a certificate for
-"localhost" made at set-up, a copy of the build's Wine prefix in which only
-that CA is trusted (the host's trust store is never touched), the local
+"localhost" made at set-up, an X display of the session's own, a copy of the
+build's Wine prefix in which only that CA is trusted (the host's trust store
+is never touched) and whose programs all draw on that display, the local
 HTTPS catalogue server and a runner for the Windows probe program."""
 import os
+import select
 import shutil
 import subprocess
 import sys
@@ -28,6 +30,30 @@ def win_path(path) -> str:
 
 
 @pytest.fixture(scope="session")
+def display():
+    """An Xvfb of the session's own; gives its DISPLAY value. It picks a free
+    display number itself and writes it to the pipe once it accepts clients."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    try:
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], 30)
+            chunk = os.read(read_end, 16) if ready else b""
+            if not chunk:
+                pytest.fail("Xvfb gave no display number")
+            number += chunk
+    finally:
+        os.close(read_end)
+    yield ":" + number.decode().strip()
+    server.terminate()
+    server.wait(timeout=30)
+
+
+@pytest.fixture(scope="session")
 def tls(tmp_path_factory):
     """A test CA and a server certificate for "localhost" signed by it."""
     d = tmp_path_factory.mktemp("tls")
@@ -45,9 +71,13 @@ def tool(name) -> Path:
 class Wine:
     """Runs Windows programs in one private prefix."""
 
-    def __init__(self, prefix: Path, home: Path):
+    def __init__(self, prefix: Path, home: Path, display: str):
+        # The display reaches every program of the prefix, the wineserver
+        # and the desktop process its first program starts included.
         self.env = dict(os.environ, WINEPREFIX=str(prefix), HOME=str(home), WINEDEBUG="-all",
-                        WINEARCH="win64", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+                        WINEARCH="win64", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                        DISPLAY=display)
+        self.env.pop("XAUTHORITY", None)
 
     def run(self, exe, *args, env=None, timeout=120):
         # Files, not pipes: the prefix's own services outlive the program and
@@ -59,6 +89,10 @@ class Wine:
             err.seek(0)
             return code, out.read().decode("utf-8").replace("\r\n", "\n"), err.read().decode("utf-8", "replace")
 
+    def start(self, exe, *args, env=None):
+        """Starts a program without waiting; finish() gives what run() gives."""
+        return Started(self, exe, args, env)
+
     def keep_server(self):
         """One wineserver for the whole session, so each program starts fast."""
         self.server = subprocess.Popen([WINESERVER, "-f", "-p"], env=self.env,
@@ -69,7 +103,29 @@ class Wine:
         self.server.wait(timeout=30)
 
 
-def trusting_wine(tls: Path, d: Path) -> Wine:
+class Started:
+    """A Windows program running in the background, its output in files."""
+
+    def __init__(self, wine, exe, args, env):
+        self.out, self.err = tempfile.NamedTemporaryFile(), tempfile.NamedTemporaryFile()
+        self.process = subprocess.Popen([WINE, str(exe), *map(str, args)], env=dict(wine.env, **(env or {})),
+                                        stdin=subprocess.DEVNULL, stdout=self.out, stderr=self.err)
+
+    def output(self) -> str:
+        # Read through a file of its own: seeking the shared one would move
+        # the program's write position too.
+        return Path(self.out.name).read_bytes().decode("utf-8").replace("\r\n", "\n")
+
+    def finish(self, timeout=60):
+        try:
+            code = self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise
+        return code, self.output(), Path(self.err.name).read_bytes().decode("utf-8", "replace")
+
+
+def trusting_wine(tls: Path, d: Path, display: str) -> Wine:
     """A copy of the build's Wine prefix in d, with its own wineserver
     running, in which only the test CA of tls is trusted."""
     source = BUILD / "wineprefix"
@@ -88,7 +144,7 @@ def trusting_wine(tls: Path, d: Path) -> Wine:
             link.unlink()
             link.mkdir()
     (d / "home").mkdir()
-    w = Wine(d / "prefix", d / "home")
+    w = Wine(d / "prefix", d / "home", display)
     w.keep_server()
     code, out, err = w.run(tool("ks_trust_ca"), win_path(tls / "ca.der"))
     assert code == 0, err
@@ -96,10 +152,10 @@ def trusting_wine(tls: Path, d: Path) -> Wine:
 
 
 @pytest.fixture(scope="session")
-def wine(tls, tmp_path_factory):
+def wine(tls, display, tmp_path_factory):
     """A copy of the build's Wine prefix that trusts the test CA."""
     d = tmp_path_factory.mktemp("wine")
-    w = trusting_wine(tls, d)
+    w = trusting_wine(tls, d, display)
     yield w
     w.stop()
     shutil.rmtree(d / "prefix", ignore_errors=True)  # some 700 MB

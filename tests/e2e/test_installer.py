@@ -345,3 +345,15 @@ def test_the_mode_follows_the_journal_file_and_the_phase_two_switch(wine, server
     (folder / "unins000.dat").write_bytes(b"KSETUP-JOURNAL 1\r\nM|Admin|0\r\n")
     assert run_installer(wine, folder / "unins000.exe", "/VERYSILENT") == 0
     assert wait_until(lambda: not folder.exists() and not temporary_copies(wine))
+
+
+def test_the_ui_driver_reads_and_answers_the_installers_own_failure_box(wine, server, tmp_path, app):
+    publish_sample(server, tmp_path)
+    server.always("/Fonts/DaxMono.ttf", "404")
+    args = ["/SILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name]
+    started = wine.start(installer(), *args)
+    code, text, err = wine.run(tool("ks_ui_driver"), "box", "Instalador", 1, 120000, env={"LC_ALL": "C.UTF-8"})
+    assert code == 0, err
+    assert re.fullmatch(r"DaxMono\.ttf: HTTP 404 em https://localhost:\d+/Fonts/DaxMono\.ttf\n", text), text
+    assert started.finish(timeout=120)[0] == 8
+    assert not (app / "unins000.dat").exists()

@@ -237,6 +237,16 @@ TEST_F(ControlsHarness, ANewControlHasItsDefaults) {
     EXPECT_EQ(c->Font()->Height(), -((9 * 96 + 36) / 72));
 }
 
+TEST_F(ControlsHarness, AWindowedControlMaySizeItselfInItsConstructor) {
+    struct Sized : TCustomControl {
+        Sized() : TCustomControl(nullptr) { SetBounds(1, 2, 110, 34); }
+    };
+    auto c = MakeRef<Sized>();
+    EXPECT_EQ(c->RefCount(), 1);
+    EXPECT_EQ(std::vector<int32_t>({c->Left(), c->Top(), c->Width(), c->Height()}),
+              std::vector<int32_t>({1, 2, 110, 34}));
+}
+
 TEST_F(ControlsHarness, TheClickRuleExcludesTheRightAndBottomEdges) {
     struct Case {
         int32_t X, Y;

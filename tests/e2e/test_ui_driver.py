@@ -1,0 +1,112 @@
+"""The UI driver that the wizard tests use, on a window and message boxes of
+a small program of its own under the session's display: the client origin
+it prints is where the pixels are on the screen, its clicks and keys arrive
+at client coordinates, and it reads and answers message boxes by caption."""
+import subprocess
+import time
+
+import pytest
+
+from conftest import tool
+
+TITLE = "KS UI alvo"
+# Accented texts reach the programs' command lines only in a UTF-8 locale.
+UTF8 = {"LC_ALL": "C.UTF-8"}
+
+
+def driver(wine, *args):
+    code, out, err = wine.run(tool("ks_ui_driver"), *args, env=UTF8, timeout=60)
+    return code, out.rstrip("\n"), err
+
+
+def screen_rgb(display, x, y, w, h) -> bytes:
+    """The screen's pixels in a rectangle as R, G, B bytes, row by row."""
+    dump = subprocess.run(["xwd", "-root", "-silent", "-display", display], capture_output=True, check=True,
+                          timeout=60).stdout
+    return subprocess.run(["/usr/bin/convert", "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
+                          input=dump, capture_output=True, check=True, timeout=60).stdout
+
+
+@pytest.fixture
+def target(wine):
+    """The driver's target window (300 x 200 client area); gives its client
+    rectangle on the screen and the running program."""
+    started = wine.start(tool("ks_ui_target"), "window", TITLE, 300, 200, env=UTF8)
+    code, out, err = driver(wine, "window", TITLE)
+    assert code == 0, err
+    origin = tuple(int(v) for v in out.split())
+    yield origin, started
+    if started.process.poll() is None:
+        driver(wine, "key", TITLE, 27)
+        started.finish()
+
+
+def events(started, count):
+    """Waits until the target printed count lines; gives them."""
+    for _ in range(200):
+        lines = started.output().splitlines()
+        if len(lines) >= count:
+            return lines
+        time.sleep(0.05)
+    return started.output().splitlines()
+
+
+def test_window_gives_the_client_origin_where_its_pixels_are(wine, display, target):
+    (x, y, w, h), _ = target
+    assert (w, h) == (300, 200)
+    pixels = screen_rgb(display, x, y, w, h)
+
+    def at(px, py):
+        i = (py * w + px) * 3
+        return tuple(pixels[i:i + 3])
+    # The red square at (10, 10)-(20, 20) of the client area, blue around it:
+    # an origin off by a frame or a caption would miss both edges.
+    assert at(10, 10) == (255, 0, 0) and at(19, 19) == (255, 0, 0)
+    assert at(9, 10) == (0, 0, 255) and at(10, 9) == (0, 0, 255) and at(20, 19) == (0, 0, 255)
+    assert at(0, 0) == (0, 0, 255) and at(299, 199) == (0, 0, 255)
+
+
+def test_clicks_and_keys_arrive_at_client_coordinates(wine, display, target):
+    (x, y, _, _), started = target
+    assert driver(wine, "click", TITLE, 37, 21)[0] == 0
+    assert driver(wine, "click", TITLE, 250, 150, "right")[0] == 0
+    assert driver(wine, "key", TITLE, 13)[0] == 0
+    assert events(started, 5) == ["down 37 21", "up 37 21", "rdown 250 150", "rup 250 150", "key 13"]
+    # A real pointer at the printed origin lands on the same client point.
+    subprocess.run(["xdotool", "mousemove", str(x + 120), str(y + 80), "click", "1"],
+                   env={"DISPLAY": display, "PATH": "/usr/bin:/bin"}, check=True, timeout=30)
+    assert events(started, 7)[5:7] == ["down 120 80", "up 120 80"]
+    assert driver(wine, "key", TITLE, 27)[0] == 0
+    code, out, _ = started.finish()
+    assert code == 0
+    assert out.splitlines()[-1] == "key 27"
+
+
+def test_no_window_of_that_title(wine):
+    code, _, err = driver(wine, "window", "Nenhuma janela assim", 300)
+    assert code == 2 and "no window" in err
+
+
+@pytest.mark.parametrize("box, caption, text, button", [
+    ("question", "Desinstalar", "Deseja remover o programa e todos os seus componentes?", 6),
+    ("question", "Desinstalar", "Deseja remover o programa e todos os seus componentes?", 7),
+    ("error", "Erro de instalação", "Não foi possível gravar o arquivo.\n\nTentar novamente?", 6),
+    ("ok", "Pasta de destino", "Informe a pasta onde o programa será instalado.", 1),
+])
+def test_box_text_and_the_button_pressed(wine, box, caption, text, button):
+    started = wine.start(tool("ks_ui_target"), "box", box, env=UTF8)
+    code, out, err = driver(wine, "box", caption, button)
+    assert code == 0, err
+    assert out == text
+    assert started.finish()[0] == button
+
+
+def test_a_button_the_box_lacks_leaves_it_open(wine):
+    started = wine.start(tool("ks_ui_target"), "box", "ok", env=UTF8)
+    code, _, err = driver(wine, "box", "Pasta de destino", 7)
+    assert code == 3 and "no button 7" in err
+    assert started.process.poll() is None
+    assert driver(wine, "box", "Pasta de destino", 1)[0] == 0
+    assert started.finish()[0] == 1
+    # Once answered, the box is gone.
+    assert driver(wine, "box", "Pasta de destino", -1, 300)[0] == 2

@@ -1,0 +1,152 @@
+// Drives another program's windows for the end-to-end tests, from outside
+// that program, as a person at the screen would:
+//
+//   ks_ui_driver window TITLE [MS]        waits for a visible top-level window
+//                                          of that title; prints "X Y W H", its
+//                                          client origin on the screen and its
+//                                          client size
+//   ks_ui_driver click TITLE X Y [right]  posts a move, a press and a release
+//                                          at client coordinates
+//   ks_ui_driver key TITLE VK             posts a key press and release
+//   ks_ui_driver box CAPTION [ID] [MS]    waits for a message box (class
+//                                          "#32770") of that caption, prints
+//                                          its text and presses the button ID
+//
+// Output is UTF-8. Exit codes: 0 done, 1 bad arguments, 2 no such window
+// within the time (20 s unless MS says), 3 no such button.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr DWORD kDefaultWaitMs = 20000;
+
+void Print(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
+    bytes += '\n';
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+}
+
+int Fail(int code, const std::wstring& text) {
+    const std::string bytes(text.begin(), text.end());
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), (bytes + "\n").data(), DWORD(bytes.size() + 1), &written, nullptr);
+    return code;
+}
+
+// The first visible window of the class (nullptr: any) and title, polled
+// until it shows or the time is up.
+HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD waitMs) {
+    const ULONGLONG end = GetTickCount64() + waitMs;
+    for (;;) {
+        HWND found = nullptr;
+        while ((found = FindWindowExW(nullptr, found, className, title)) != nullptr)
+            if (IsWindowVisible(found)) return found;
+        if (GetTickCount64() >= end) return nullptr;
+        Sleep(50);
+    }
+}
+
+std::wstring TextOf(HWND window) {
+    std::wstring text(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(window, text.data(), int(text.size()))));
+    return text;
+}
+
+// The text a message box shows: its static controls' texts, one per line.
+std::wstring BoxText(HWND box) {
+    std::wstring text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            wchar_t className[16] = {};
+            GetClassNameW(child, className, 16);
+            const std::wstring part = TextOf(child);
+            auto& out = *reinterpret_cast<std::wstring*>(data);
+            if (_wcsicmp(className, L"Static") == 0 && !part.empty()) out += (out.empty() ? L"" : L"\n") + part;
+            return TRUE;
+        },
+        LPARAM(&text));
+    return text;
+}
+
+// The deepest visible child under a client point, with the point in its
+// own client coordinates.
+HWND TargetAt(HWND window, POINT& point) {
+    for (;;) {
+        HWND child = ChildWindowFromPointEx(window, point, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        if (!child || child == window) return window;
+        MapWindowPoints(window, child, &point, 1);
+        window = child;
+    }
+}
+
+int Click(HWND window, int x, int y, bool right) {
+    POINT point{x, y};
+    HWND target = TargetAt(window, point);
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    const WPARAM held = right ? MK_RBUTTON : MK_LBUTTON;
+    PostMessageW(target, WM_MOUSEMOVE, 0, at);
+    PostMessageW(target, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, held, at);
+    PostMessageW(target, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+    return 0;
+}
+
+int Key(HWND window, UINT vk) {
+    // The key goes where the window's thread has its focus, when that is in it.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+        (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
+        target = info.hwndFocus;
+    const LPARAM scan = LPARAM(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_KEYDOWN, vk, 1 | scan);
+    PostMessageW(target, WM_KEYUP, vk, 1 | scan | (LPARAM(1) << 30) | (LPARAM(1) << 31));
+    return 0;
+}
+
+int Box(const wchar_t* caption, int id, DWORD waitMs) {
+    HWND box = WaitForWindow(L"#32770", caption, waitMs);
+    if (!box) return Fail(2, L"no box");
+    Print(BoxText(box));
+    if (id < 0) return 0;
+    HWND button = GetDlgItem(box, id);
+    if (!button) return Fail(3, L"no button " + std::to_wstring(id));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(button));
+    return 0;
+}
+
+DWORD WaitArgument(int argc, wchar_t** argv, int index) {
+    return index < argc ? DWORD(_wtoi(argv[index])) : kDefaultWaitMs;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) return Fail(1, L"usage: window|click|key|box ...");
+    const std::wstring command = argv[1];
+    if (command == L"box") return Box(argv[2], argc > 3 ? _wtoi(argv[3]) : -1, WaitArgument(argc, argv, 4));
+
+    const DWORD waitMs = command == L"window" ? WaitArgument(argc, argv, 3) : kDefaultWaitMs;
+    HWND window = WaitForWindow(nullptr, argv[2], waitMs);
+    if (!window) return Fail(2, L"no window");
+    if (command == L"window") {
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        RECT client{};
+        GetClientRect(window, &client);
+        Print(std::to_wstring(origin.x) + L" " + std::to_wstring(origin.y) + L" " + std::to_wstring(client.right) +
+              L" " + std::to_wstring(client.bottom));
+        return 0;
+    }
+    if (command == L"click" && argc >= 5)
+        return Click(window, _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 && std::wstring(argv[5]) == L"right");
+    if (command == L"key" && argc >= 4) return Key(window, UINT(_wtoi(argv[3])));
+    return Fail(1, L"bad arguments");
+}
