@@ -1,5 +1,6 @@
 #include "Zyl.Platform.Drawn.h"
 
+#include "Zyl.Platform.Drawn.Lists.h"
 #include "Zyl.Platform.Offscreen.h"
 
 namespace Zyl {
@@ -49,6 +50,7 @@ TRef<TPlatformControl> TDrawnApp::CreateButton() { return MakeDrawn<TDrawnButton
 TRef<TPlatformControl> TDrawnApp::CreateCheckBox() { return MakeDrawn<TDrawnCheckBox>(false); }
 TRef<TPlatformControl> TDrawnApp::CreateRadioButton() { return MakeDrawn<TDrawnCheckBox>(true); }
 TRef<TPlatformControl> TDrawnApp::CreateScrollBar() { return MakeDrawn<TDrawnScrollBar>(); }
+TRef<TPlatformControl> TDrawnApp::CreateListBox() { return MakeDrawn<TDrawnListBox>(); }
 // Kinds the drawn backend does not offer.
 TRef<TPlatformControl> TDrawnApp::CreateTabControl() { return nullptr; }
 TRef<TPlatformControl> TDrawnApp::CreateListView() { return nullptr; }
@@ -457,6 +459,22 @@ int32_t DrawnLineHeight(TPlatformCanvas* canvas) {
     int32_t width = 0, height = 0;
     canvas->TextExtent(u"Hg", width, height);
     return height;
+}
+
+void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color) {
+    canvas->FillRect(left, top, right, top + 1, color);
+    canvas->FillRect(left, bottom - 1, right, bottom, color);
+    canvas->FillRect(left, top + 1, left + 1, bottom - 1, color);
+    canvas->FillRect(right - 1, top + 1, right, bottom - 1, color);
+}
+
+TRef<TPlatformCanvas> DrawnMeasureCanvas() {
+    static TRef<TPlatformCanvas> canvas;
+    if (canvas) return canvas;
+    TPlatformServices* services = CurrentPlatformServices();
+    if (!services) return nullptr;
+    if (const TRef<TPlatformSurface> surface = services->CreateSurface(8, 8, false)) canvas = surface->CreateCanvas();
+    return canvas;
 }
 
 std::u16string DrawnCopy(const std::u16string& s, int32_t start, int32_t count) {

@@ -69,6 +69,7 @@ public:
     System::TRef<TPlatformControl> CreateCheckBox() override;
     System::TRef<TPlatformControl> CreateRadioButton() override;
     System::TRef<TPlatformControl> CreateScrollBar() override;
+    System::TRef<TPlatformControl> CreateListBox() override;
     System::TRef<TPlatformControl> CreateTabControl() override;
     System::TRef<TPlatformControl> CreateListView() override;
     System::TRef<TPlatformControl> CreateTreeView() override;
@@ -314,6 +315,12 @@ void ApplyDrawnFont(TPlatformCanvas* canvas, int32_t color);
 int32_t DrawnLineHeight(TPlatformCanvas* canvas);
 std::u16string DrawnCopy(const std::u16string& s, int32_t start, int32_t count);
 std::u16string StripAmpersands(const std::u16string& s);
+// A one-pixel ring just inside (left, top, right, bottom).
+void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color);
+// The one canvas of the process for measuring text outside painting, made
+// on first use from the current platform services (nil while there are
+// none) and kept until the end.
+System::TRef<TPlatformCanvas> DrawnMeasureCanvas();
 
 // One scroll bar drawn by the library, embedded in a drawn control that
 // places it, forwards the mouse to it and decides the positions it asks for.
