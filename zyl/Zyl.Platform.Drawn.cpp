@@ -1,6 +1,6 @@
 #include "Zyl.Platform.Drawn.h"
 
-#include "Zyl.Platform.Drawn.Lists.h"
+#include "Zyl.Platform.Drawn.Combo.h"
 #include "Zyl.Platform.Offscreen.h"
 
 namespace Zyl {
@@ -51,6 +51,11 @@ TRef<TPlatformControl> TDrawnApp::CreateCheckBox() { return MakeDrawn<TDrawnChec
 TRef<TPlatformControl> TDrawnApp::CreateRadioButton() { return MakeDrawn<TDrawnCheckBox>(true); }
 TRef<TPlatformControl> TDrawnApp::CreateScrollBar() { return MakeDrawn<TDrawnScrollBar>(); }
 TRef<TPlatformControl> TDrawnApp::CreateListBox() { return MakeDrawn<TDrawnListBox>(); }
+TRef<TPlatformControl> TDrawnApp::CreateComboBox() {
+    TRef<TPlatformControl> host = Shell->CreateCustomControl();
+    const TRef<TPlatformControl> list = CreateListBox();
+    return System::MakeRef<TDrawnComboBox>(this, std::move(host), TRef<TDrawnListBox>(static_cast<TDrawnListBox*>(list.Get())));
+}
 // Kinds the drawn backend does not offer.
 TRef<TPlatformControl> TDrawnApp::CreateTabControl() { return nullptr; }
 TRef<TPlatformControl> TDrawnApp::CreateListView() { return nullptr; }

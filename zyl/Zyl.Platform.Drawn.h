@@ -70,6 +70,9 @@ public:
     System::TRef<TPlatformControl> CreateRadioButton() override;
     System::TRef<TPlatformControl> CreateScrollBar() override;
     System::TRef<TPlatformControl> CreateListBox() override;
+    // Asks the shell for the combo's host, then its list's, then (through
+    // CreateEdit) its edit part's.
+    System::TRef<TPlatformControl> CreateComboBox() override;
     System::TRef<TPlatformControl> CreateTabControl() override;
     System::TRef<TPlatformControl> CreateListView() override;
     System::TRef<TPlatformControl> CreateTreeView() override;

@@ -1,5 +1,7 @@
 #include "Zyl.Platform.Drawn.Harness.h"
-#include "Zyl.Platform.Drawn.Lists.h"
+#include "Zyl.Platform.Drawn.Combo.h"
+
+#include "System.Remainder.Exceptions.h"
 
 using namespace Zyl;
 using namespace Zyl::Testing;
@@ -16,6 +18,16 @@ public:
     void DrawItem(TPlatformCanvas*, int32_t index, int32_t l, int32_t t, int32_t r, int32_t b, int32_t s) override {
         Line("DrawItem " + std::to_string(index) + " " + std::to_string(l) + "," + std::to_string(t) + "," +
              std::to_string(r) + "," + std::to_string(b) + " " + std::to_string(s));
+    }
+    // What was reported of selection, clicks and the drop-down since the
+    // last call.
+    std::string Reported() {
+        std::string log;
+        for (const std::string& l : Log)
+            if (l == "Changed" || l == "Click" || l == "DoubleClick" || l.starts_with("DroppedDownChanged"))
+                log += (log.empty() ? "" : ", ") + l;
+        Log.clear();
+        return log;
     }
 };
 
@@ -40,15 +52,7 @@ public:
         for (int32_t i = 0; i < List->Count(); ++i) s += List->GetItemSelected(i) ? '1' : '0';
         return s;
     }
-    // What the list reported (selection, clicks, drop-down) since the last call.
-    std::string Reported() {
-        std::string log;
-        for (const std::string& l : Sink->Log)
-            if (l == "Changed" || l == "Click" || l == "DoubleClick" || l.starts_with("DroppedDownChanged"))
-                log += (log.empty() ? "" : ", ") + l;
-        Sink->Log.clear();
-        return log;
-    }
+    std::string Reported() { return Sink->Reported(); }
     // Client y of the middle of row r (counted from the top row shown).
     static int32_t RowY(int32_t r) { return 10 + 1 + r * 16 + 8; }
     void ClickRow(int32_t r, int32_t shift = 0) {
@@ -346,6 +350,268 @@ TEST_F(DrawnListBox, AnchorStaysInsideTheItems) {
     ShellWindow->RouteMouseUp(40, 300, MouseButtonLeft, 0);
     EXPECT_EQ(List->ItemIndex, -1);
     EXPECT_EQ(Reported(), "");
+}
+
+// ---------------------------------------------------------------------------
+// Combo box
+
+// Until the text box exists the edit part is a plain drawn control.
+class StandInEditApp : public TDrawnApp {
+public:
+    using TDrawnApp::TDrawnApp;
+    TRef<TPlatformControl> CreateEdit() override { return MakeRef<TDrawnCustom>(this, Shell->CreateCustomControl()); }
+};
+
+// A combo of 120 x 24 at (10, 10) whose list rows are 16 high.
+class DrawnComboBox : public DrawnHarness {
+public:
+    DrawnComboBox() { Combo = Make(10, 10); }
+    TRef<TDrawnComboBox> Make(int32_t x, int32_t y) {
+        const TRef<TDrawnComboBox> combo = Place<TDrawnComboBox>(ComboApp->CreateComboBox(), x, y, 120, 24);
+        combo->Events = Sink;
+        combo->SetItemHeight(16);
+        return combo;
+    }
+    void Fill(int32_t count) {
+        for (int32_t i = 0; i < count; ++i) Combo->AddItem(std::u16string(1, char16_t(u'a' + i)));
+    }
+
+    TRef<StandInEditApp> ComboApp = MakeRef<StandInEditApp>(Shell);
+    TRef<ListSink> Sink = MakeRef<ListSink>();
+    TRef<TDrawnComboBox> Combo;
+};
+
+TEST_F(DrawnComboBox, FactoryAsksForItsOwnHostThenTheListsThenTheEdits) {
+    Shell->MadeHosts.clear();
+    const TRef<TPlatformControl> made = ComboApp->CreateComboBox();
+    auto* combo = static_cast<TDrawnComboBox*>(made.Get());
+    ASSERT_EQ(Shell->MadeHosts.size(), 3u);
+    EXPECT_EQ(Shell->MadeHosts[0], combo->Host.Get());
+    EXPECT_EQ(Shell->MadeHosts[1], combo->List->Host.Get());
+    EXPECT_EQ(Shell->MadeHosts[2], DrawnHostOf(combo->Edit.Get()).Get());
+    EXPECT_TRUE(combo->List->InCombo);
+}
+
+TEST_F(DrawnComboBox, ListOnlyKeys) {
+    Combo->SetListOnly(true);
+    Fill(12);
+    Combo->SetFocus();
+    struct Case {
+        const char* name;
+        int32_t key, shift;
+        bool handled;
+        int32_t itemIndex, listIndex;
+        std::string reported;
+    };
+    const Case cases[] = {
+        {"Escape while closed is left to the dialog", KeyEscape, 0, false, -1, -1, ""},
+        {"Return while closed too", KeyReturn, 0, false, -1, -1, ""},
+        {"Up from none selects the first", KeyUp, 0, true, 0, 0, "Changed"},
+        {"Up at the first changes nothing", KeyUp, 0, true, 0, 0, ""},
+        {"Page Down moves 8 items", KeyPageDown, 0, true, 8, 8, "Changed"},
+        {"Page Down stops at the last", KeyPageDown, 0, true, 11, 11, "Changed"},
+        {"Page Up", KeyPageUp, 0, true, 3, 3, "Changed"},
+        {"F4 opens", KeyF4, 0, true, 3, 3, "DroppedDownChanged 1"},
+        {"Down moves only the list", KeyDown, 0, true, 3, 4, ""},
+        {"Page Down moves the list by its rows", KeyPageDown, 0, true, 3, 11, ""},
+        {"Escape closes and keeps the item", KeyEscape, 0, true, 3, 11, "DroppedDownChanged 0"},
+        {"Alt+Down opens", KeyDown, ShiftStateAlt, true, 3, 3, "DroppedDownChanged 1"},
+        {"Up in the list", KeyUp, 0, true, 3, 2, ""},
+        {"keypad Enter accepts", KeyPadEnter, 0, true, 2, 2, "Changed, DroppedDownChanged 0"},
+        {"F4 opens again", KeyF4, 0, true, 2, 2, "DroppedDownChanged 1"},
+        {"F4 closes accepting the same item: no change", KeyF4, 0, true, 2, 2, "DroppedDownChanged 0"},
+        {"Left is no list key", KeyLeft, 0, false, 2, 2, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Combo->ComboKey(c.key, c.shift), c.handled) << c.name;
+        EXPECT_EQ(Combo->ItemIndex, c.itemIndex) << c.name;
+        EXPECT_EQ(Combo->List->ItemIndex, c.listIndex) << c.name;
+        EXPECT_EQ(Sink->Reported(), c.reported) << c.name;
+    }
+    // Home and End of the focused combo itself, and the face follows.
+    Key(KeyEnd);
+    EXPECT_EQ(Combo->ItemIndex, 11);
+    EXPECT_EQ(Combo->GetText(), u"l");
+    Key(KeyHome);
+    EXPECT_EQ(Combo->ItemIndex, 0);
+    EXPECT_EQ(Sink->Reported(), "Changed, Changed");
+}
+
+TEST_F(DrawnComboBox, ListOnlyTypeAheadHasNoSingleLetterRetry) {
+    Combo->SetListOnly(true);
+    for (const char16_t* t : {u"apple", u"banana", u"bar", u"cherry"}) Combo->AddItem(t);
+    Combo->SetFocus();
+    struct Case {
+        int32_t waitMs;
+        char16_t ch;
+        int32_t itemIndex;
+    };
+    const Case cases[] = {{0, u'b', 1}, {10, u'a', 2}, {10, u'b', 2}, {1001, u'b', 1}, {1001, u'c', 3}};
+    for (const Case& c : cases) {
+        Advance(c.waitMs);
+        ShellWindow->RouteCharInput(c.ch);
+        EXPECT_EQ(Combo->ItemIndex, c.itemIndex) << c.waitMs << " " << char(c.ch);
+    }
+}
+
+TEST_F(DrawnComboBox, MouseOpensChoosesAndCloses) {
+    Combo->SetListOnly(true);
+    Fill(3);
+    // A press and release on the face opens the list and leaves it open.
+    Click(60, 20);
+    EXPECT_TRUE(Combo->DroppedDown);
+    EXPECT_EQ(Combo->DropY, 34);
+    EXPECT_EQ(ShellWindow->CapturedControl.Get(), Combo->Host.Get());
+    // Hot tracking, then a release on row 2 (client y 35 + 32 .. 50) accepts it.
+    ShellWindow->RouteMouseMove(60, 70, 0);
+    EXPECT_EQ(Combo->List->ItemIndex, 2);
+    ShellWindow->RouteMouseDown(60, 70, MouseButtonLeft, 0);
+    ShellWindow->RouteMouseUp(60, 70, MouseButtonLeft, 0);
+    EXPECT_FALSE(Combo->DroppedDown);
+    EXPECT_EQ(Combo->ItemIndex, 2);
+    EXPECT_FALSE(ShellWindow->CapturedControl);
+    EXPECT_TRUE(ShellWindow->Popups.empty());
+    EXPECT_EQ(Sink->Reported(), "DroppedDownChanged 1, Changed, DroppedDownChanged 0");
+    // A press outside the list closes it without a change; the wheel
+    // scrolls only an open list.
+    Click(60, 20);
+    ShellWindow->RouteMouseWheel(60, 20, -120, 0);
+    Click(200, 150);
+    EXPECT_FALSE(Combo->DroppedDown);
+    EXPECT_EQ(Combo->ItemIndex, 2);
+    EXPECT_EQ(Sink->Reported(), "DroppedDownChanged 1, DroppedDownChanged 0");
+}
+
+TEST_F(DrawnComboBox, CloseUpAcceptsTheSameItemOnlyWhenEditable) {
+    struct Case {
+        bool listOnly;
+        std::string reported;
+    };
+    for (const Case& c : {Case{true, "DroppedDownChanged 1, DroppedDownChanged 0"},
+                          Case{false, "DroppedDownChanged 1, Changed, DroppedDownChanged 0"}}) {
+        Combo = Make(10, 100);
+        Combo->SetListOnly(c.listOnly);
+        Fill(3);
+        Combo->SetItemIndex(1);
+        Sink->Reported();
+        Combo->SetDroppedDown(true);
+        Combo->ComboKey(KeyReturn, 0);
+        EXPECT_EQ(Sink->Reported(), c.reported) << c.listOnly;
+        EXPECT_EQ(Combo->GetText(), u"b") << c.listOnly;
+    }
+}
+
+TEST_F(DrawnComboBox, ItemIndexFollowsInsertionsAndDeletions) {
+    Fill(3);
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        int32_t itemIndex;
+    };
+    const Case cases[] = {
+        {"select the last", [&] { Combo->SetItemIndex(2); }, 2},
+        {"insert before it", [&] { Combo->InsertItem(0, u"x"); }, 3},
+        {"insert past the end", [&] { Combo->InsertItem(9, u"y"); }, 3},
+        {"delete above it", [&] { Combo->DeleteItem(0); }, 2},
+        {"delete outside", [&] { Combo->DeleteItem(7); }, 2},
+        {"select the last again", [&] { Combo->SetItemIndex(3); }, 3},
+        // The count is asked before the item goes.
+        {"delete the selected last item", [&] { Combo->DeleteItem(3); }, -1},
+        {"select outside", [&] { Combo->SetItemIndex(5); }, -1},
+        {"select and sort the other way", [&] { Combo->SetItemIndex(0); Combo->SortItems(false); }, -1},
+    };
+    for (const Case& c : cases) {
+        c.act();
+        EXPECT_EQ(Combo->ItemIndex, c.itemIndex) << c.name;
+    }
+    EXPECT_EQ(Combo->GetItemCount(), 3);
+    EXPECT_EQ(Sink->Reported(), "");
+}
+
+TEST_F(DrawnComboBox, ListOpensUpwardOnlyWhenItFitsAbove) {
+    struct Case {
+        int32_t y, items, dropY, height;
+    };
+    const Case cases[] = {
+        {10, 3, 34, 50},  // below
+        {130, 3, 80, 50}, // would pass the bottom at 160: above
+        {30, 9, 54, 130}, // too tall for above too: below anyway
+        {10, 0, 34, 18},  // no items: one row
+    };
+    for (const Case& c : cases) {
+        Combo = Make(10, c.y);
+        Fill(c.items);
+        Combo->SetDroppedDown(true);
+        EXPECT_EQ(Combo->DropY, c.dropY) << c.y;
+        int32_t l = 0, t = 0, w = 0, h = 0;
+        Combo->List->GetBounds(l, t, w, h);
+        EXPECT_EQ(h, c.height) << c.y;
+        EXPECT_EQ(w, 120) << c.y;
+        Combo->SetDroppedDown(false);
+    }
+}
+
+TEST_F(DrawnComboBox, ListIsPaintedOverTheControlBelow) {
+    Combo->SetListOnly(true);
+    const auto below = Place<TDrawnButton>(App->CreateButton(), 10, 40, 120, 60);
+    Fill(3);
+    Combo->SetItemIndex(1);
+    Render();
+    EXPECT_EQ(Px(60, 60), C(15)); // the button's face
+    Combo->SetDroppedDown(true);
+    Render();
+    EXPECT_EQ(Px(10, 34), C(26));   // the list's frame
+    EXPECT_EQ(Px(125, 45), C(0));   // row 0
+    EXPECT_EQ(Px(125, 60), C(7));   // row 1, selected
+    EXPECT_EQ(Px(125, 76), C(0));   // row 2, over the button
+    EXPECT_EQ(Px(60, 83), C(26));   // the list's bottom frame line
+    EXPECT_EQ(Px(60, 84), C(15));   // the button again below it
+    // No focus rectangle in the drop-down, and the open face shows C[17].
+    EXPECT_EQ(Px(11, 51), C(7));
+    EXPECT_EQ(Px(100, 12), C(17));
+    EXPECT_EQ(Px(10, 10), C(7));
+}
+
+// Hiding, disabling, detaching or releasing an open combo takes its list
+// away; a released combo also leaves the list's sink.
+TEST_F(DrawnComboBox, DropDownNeverOutlivesTheCombo) {
+    Fill(3);
+    const std::function<void()> ways[] = {
+        [&] { Combo->SetVisible(false); },
+        [&] { Combo->SetEnabled(false); },
+        [&] { Combo->RemoveFromParent(); },
+    };
+    for (const auto& way : ways) {
+        Combo = Make(10, 10);
+        Fill(3);
+        Combo->SetDroppedDown(true);
+        ASSERT_EQ(ShellWindow->Popups.size(), 1u);
+        way();
+        EXPECT_FALSE(Combo->DroppedDown);
+        EXPECT_TRUE(ShellWindow->Popups.empty());
+        EXPECT_FALSE(ShellWindow->CapturedControl);
+    }
+    Combo = Make(10, 10);
+    Combo->SetOwnerDraw(true);
+    const TRef<TDrawnListBox> list = Combo->List;
+    EXPECT_EQ(list->Events.Get(), Sink.Get());
+    Combo->SetDroppedDown(true);
+    Combo = nullptr;
+    EXPECT_TRUE(ShellWindow->Popups.empty());
+    EXPECT_FALSE(list->Events);
+}
+
+// An owner's handler that raises while the combo moves the focus leaves
+// Dropping cleared.
+TEST_F(DrawnComboBox, DroppingIsClearedOnEveryExit) {
+    class RaisingSink : public ListSink {
+    public:
+        void FocusChanged(bool) override { throw System::Exception(u"falha"); }
+    };
+    Combo->SetListOnly(true);
+    Combo->Events = MakeRef<RaisingSink>();
+    EXPECT_THROW(Combo->DropDown(), System::Exception);
+    EXPECT_FALSE(Combo->Dropping);
 }
 
 } // namespace
