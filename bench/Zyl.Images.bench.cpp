@@ -5,10 +5,10 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "Bench.Timing.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.Png.h"
 #include "Zyl.Test.Image.h"
@@ -17,25 +17,12 @@
 using namespace Zyl;
 using namespace Zyl::Testing;
 using System::TRef;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int32_t kSide = 1024;
 
-// Median milliseconds of `runs` calls after one warm-up call.
-template <class Work>
-double Milliseconds(int runs, Work work) {
-    work();
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const Clock::time_point start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using Bench::Milliseconds;
 
 uint32_t BigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];

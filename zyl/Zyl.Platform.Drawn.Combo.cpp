@@ -97,10 +97,11 @@ void TComboEditEvents::Changed() {
 // Construction
 
 TDrawnComboBox::TDrawnComboBox(TDrawnApp* app, TRef<TPlatformControl> host, TRef<TDrawnListBox> list)
-    : TDrawnControl(app, std::move(host)), List(std::move(list)), Edit(App->CreateEdit()),
-      EditEvents(System::MakeRef<TComboEditEvents>()) {
+    : TDrawnControl(app, std::move(host)), List(std::move(list)),
+      Edit(static_cast<TDrawnTextBox*>(App->CreateEdit().Get())), EditEvents(System::MakeRef<TComboEditEvents>()) {
     List->InCombo = true;
-    Edit->SetBorder(false);
+    Edit->Border = false;
+    Edit->LayoutDirty = true;
     Edit->Invalidate();
     EditEvents->Combo = this;
     Edit->Events = EditEvents;
@@ -369,11 +370,11 @@ bool TDrawnComboBox::PointToList(int32_t x, int32_t y, int32_t& lx, int32_t& ly)
 bool TDrawnComboBox::ComboKey(int32_t key, int32_t shift) {
     const TRef<TDrawnComboBox> self(this);
     switch (key) {
-    case KeyReturn:
-    case KeyPadEnter:
-    case KeyEscape:
+    case PlatformKeyReturn:
+    case PlatformKeyKeypadEnter:
+    case PlatformKeyEscape:
         if (!DroppedDown) return false;
-        CloseUp(key != KeyEscape);
+        CloseUp(key != PlatformKeyEscape);
         return true;
     case KeyF4:
         if (DroppedDown)

@@ -7,13 +7,12 @@
 // the combo's destructor clears.
 #pragma once
 
+#include "Zyl.Platform.Drawn.Edit.h"
 #include "Zyl.Platform.Drawn.Lists.h"
 
 namespace Zyl {
 
-constexpr int32_t KeyEscape = 0xFF1B;
-constexpr int32_t KeyPadEnter = 0xFF8D;
-constexpr int32_t KeyF4 = 0xFFC1;
+constexpr int32_t KeyF4 = PlatformKeyF1 + 3;
 
 class TDrawnComboBox;
 
@@ -43,7 +42,7 @@ public:
     ~TDrawnComboBox() override;
 
     System::TRef<TDrawnListBox> List;
-    System::TRef<TPlatformControl> Edit;
+    System::TRef<TDrawnTextBox> Edit;
     System::TRef<TComboEditEvents> EditEvents;
     bool ListOnly = false;
     // Below 1: 8.

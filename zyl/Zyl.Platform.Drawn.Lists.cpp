@@ -1,5 +1,7 @@
 #include "Zyl.Platform.Drawn.Lists.h"
 
+#include "Zyl.Platform.Drawn.Edit.h"
+
 #include "System.Remainder.Text.h"
 
 #include <algorithm>

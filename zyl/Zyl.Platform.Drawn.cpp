@@ -56,6 +56,8 @@ TRef<TPlatformControl> TDrawnApp::CreateComboBox() {
     const TRef<TPlatformControl> list = CreateListBox();
     return System::MakeRef<TDrawnComboBox>(this, std::move(host), TRef<TDrawnListBox>(static_cast<TDrawnListBox*>(list.Get())));
 }
+TRef<TPlatformControl> TDrawnApp::CreateEdit() { return MakeDrawn<TDrawnTextBox>(false); }
+TRef<TPlatformControl> TDrawnApp::CreateMemo() { return MakeDrawn<TDrawnTextBox>(true); }
 // Kinds the drawn backend does not offer.
 TRef<TPlatformControl> TDrawnApp::CreateTabControl() { return nullptr; }
 TRef<TPlatformControl> TDrawnApp::CreateListView() { return nullptr; }
@@ -471,15 +473,6 @@ void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right,
     canvas->FillRect(left, bottom - 1, right, bottom, color);
     canvas->FillRect(left, top + 1, left + 1, bottom - 1, color);
     canvas->FillRect(right - 1, top + 1, right, bottom - 1, color);
-}
-
-TRef<TPlatformCanvas> DrawnMeasureCanvas() {
-    static TRef<TPlatformCanvas> canvas;
-    if (canvas) return canvas;
-    TPlatformServices* services = CurrentPlatformServices();
-    if (!services) return nullptr;
-    if (const TRef<TPlatformSurface> surface = services->CreateSurface(8, 8, false)) canvas = surface->CreateCanvas();
-    return canvas;
 }
 
 std::u16string DrawnCopy(const std::u16string& s, int32_t start, int32_t count) {

@@ -73,6 +73,8 @@ public:
     // Asks the shell for the combo's host, then its list's, then (through
     // CreateEdit) its edit part's.
     System::TRef<TPlatformControl> CreateComboBox() override;
+    System::TRef<TPlatformControl> CreateEdit() override;
+    System::TRef<TPlatformControl> CreateMemo() override;
     System::TRef<TPlatformControl> CreateTabControl() override;
     System::TRef<TPlatformControl> CreateListView() override;
     System::TRef<TPlatformControl> CreateTreeView() override;
@@ -320,10 +322,6 @@ std::u16string DrawnCopy(const std::u16string& s, int32_t start, int32_t count);
 std::u16string StripAmpersands(const std::u16string& s);
 // A one-pixel ring just inside (left, top, right, bottom).
 void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color);
-// The one canvas of the process for measuring text outside painting, made
-// on first use from the current platform services (nil while there are
-// none) and kept until the end.
-System::TRef<TPlatformCanvas> DrawnMeasureCanvas();
 
 // One scroll bar drawn by the library, embedded in a drawn control that
 // places it, forwards the mouse to it and decides the positions it asks for.

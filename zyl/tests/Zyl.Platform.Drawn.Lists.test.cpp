@@ -355,19 +355,12 @@ TEST_F(DrawnListBox, AnchorStaysInsideTheItems) {
 // ---------------------------------------------------------------------------
 // Combo box
 
-// Until the text box exists the edit part is a plain drawn control.
-class StandInEditApp : public TDrawnApp {
-public:
-    using TDrawnApp::TDrawnApp;
-    TRef<TPlatformControl> CreateEdit() override { return MakeRef<TDrawnCustom>(this, Shell->CreateCustomControl()); }
-};
-
 // A combo of 120 x 24 at (10, 10) whose list rows are 16 high.
 class DrawnComboBox : public DrawnHarness {
 public:
     DrawnComboBox() { Combo = Make(10, 10); }
     TRef<TDrawnComboBox> Make(int32_t x, int32_t y) {
-        const TRef<TDrawnComboBox> combo = Place<TDrawnComboBox>(ComboApp->CreateComboBox(), x, y, 120, 24);
+        const TRef<TDrawnComboBox> combo = Place<TDrawnComboBox>(App->CreateComboBox(), x, y, 120, 24);
         combo->Events = Sink;
         combo->SetItemHeight(16);
         return combo;
@@ -376,14 +369,13 @@ public:
         for (int32_t i = 0; i < count; ++i) Combo->AddItem(std::u16string(1, char16_t(u'a' + i)));
     }
 
-    TRef<StandInEditApp> ComboApp = MakeRef<StandInEditApp>(Shell);
     TRef<ListSink> Sink = MakeRef<ListSink>();
     TRef<TDrawnComboBox> Combo;
 };
 
 TEST_F(DrawnComboBox, FactoryAsksForItsOwnHostThenTheListsThenTheEdits) {
     Shell->MadeHosts.clear();
-    const TRef<TPlatformControl> made = ComboApp->CreateComboBox();
+    const TRef<TPlatformControl> made = App->CreateComboBox();
     auto* combo = static_cast<TDrawnComboBox*>(made.Get());
     ASSERT_EQ(Shell->MadeHosts.size(), 3u);
     EXPECT_EQ(Shell->MadeHosts[0], combo->Host.Get());
@@ -404,7 +396,7 @@ TEST_F(DrawnComboBox, ListOnlyKeys) {
         std::string reported;
     };
     const Case cases[] = {
-        {"Escape while closed is left to the dialog", KeyEscape, 0, false, -1, -1, ""},
+        {"Escape while closed is left to the dialog", PlatformKeyEscape, 0, false, -1, -1, ""},
         {"Return while closed too", KeyReturn, 0, false, -1, -1, ""},
         {"Up from none selects the first", KeyUp, 0, true, 0, 0, "Changed"},
         {"Up at the first changes nothing", KeyUp, 0, true, 0, 0, ""},
@@ -414,10 +406,10 @@ TEST_F(DrawnComboBox, ListOnlyKeys) {
         {"F4 opens", KeyF4, 0, true, 3, 3, "DroppedDownChanged 1"},
         {"Down moves only the list", KeyDown, 0, true, 3, 4, ""},
         {"Page Down moves the list by its rows", KeyPageDown, 0, true, 3, 11, ""},
-        {"Escape closes and keeps the item", KeyEscape, 0, true, 3, 11, "DroppedDownChanged 0"},
+        {"Escape closes and keeps the item", PlatformKeyEscape, 0, true, 3, 11, "DroppedDownChanged 0"},
         {"Alt+Down opens", KeyDown, ShiftStateAlt, true, 3, 3, "DroppedDownChanged 1"},
         {"Up in the list", KeyUp, 0, true, 3, 2, ""},
-        {"keypad Enter accepts", KeyPadEnter, 0, true, 2, 2, "Changed, DroppedDownChanged 0"},
+        {"keypad Enter accepts", PlatformKeyKeypadEnter, 0, true, 2, 2, "Changed, DroppedDownChanged 0"},
         {"F4 opens again", KeyF4, 0, true, 2, 2, "DroppedDownChanged 1"},
         {"F4 closes accepting the same item: no change", KeyF4, 0, true, 2, 2, "DroppedDownChanged 0"},
         {"Left is no list key", KeyLeft, 0, false, 2, 2, ""},
@@ -499,6 +491,49 @@ TEST_F(DrawnComboBox, CloseUpAcceptsTheSameItemOnlyWhenEditable) {
         EXPECT_EQ(Sink->Reported(), c.reported) << c.listOnly;
         EXPECT_EQ(Combo->GetText(), u"b") << c.listOnly;
     }
+}
+
+TEST_F(DrawnComboBox, EditableComboFollowsTheTypedTextAndTakesTheListKeys) {
+    Combo->AddItem(u"Alpha");
+    Combo->AddItem(u"Beta");
+    Combo->SetFocus();
+    EXPECT_TRUE(Combo->Focused);
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        int32_t itemIndex;
+        std::u16string text;
+        std::string reported;
+    };
+    const auto type = [&](std::u16string text) {
+        for (char16_t ch : text) ShellWindow->RouteCharInput(ch);
+    };
+    const Case cases[] = {
+        {"a text that is no item", [&] { type(u"be"); }, -1, u"be", "Changed, Changed"},
+        {"an item ignoring case", [&] { type(u"TA"); }, 1, u"beTA", "Changed, Changed"},
+        {"Down at the last item", [&] { Key(KeyDown); }, 1, u"beTA", ""},
+        {"Up chooses and rewrites the text", [&] { Key(KeyUp); }, 0, u"Alpha", "Changed"},
+        {"Escape while closed reaches the edit part", [&] { Key(PlatformKeyEscape); }, 0, u"Alpha", ""},
+        {"F4 opens with the item chosen", [&] { Key(KeyF4); }, 0, u"Alpha", "DroppedDownChanged 1"},
+        {"Down in the open list, then Return", [&] { Key(KeyDown); Key(PlatformKeyReturn); }, 1, u"Beta",
+         "Changed, DroppedDownChanged 0"},
+    };
+    for (const Case& c : cases) {
+        c.act();
+        EXPECT_EQ(Combo->ItemIndex, c.itemIndex) << c.name;
+        EXPECT_EQ(Combo->GetText(), c.text) << c.name;
+        EXPECT_EQ(Sink->Reported(), c.reported) << c.name;
+    }
+    // The chosen text is selected whole, ready to be typed over.
+    EXPECT_EQ(Combo->GetSelStart(), 0);
+    EXPECT_EQ(Combo->GetSelLength(), 4);
+    // Losing the edit part's focus closes an open list without a change.
+    Key(KeyF4);
+    const auto other = Place<TDrawnButton>(App->CreateButton(), 10, 100, 50, 20);
+    other->SetFocus();
+    EXPECT_FALSE(Combo->DroppedDown);
+    EXPECT_FALSE(Combo->Focused);
+    EXPECT_EQ(Sink->Reported(), "DroppedDownChanged 1, DroppedDownChanged 0");
 }
 
 TEST_F(DrawnComboBox, ItemIndexFollowsInsertionsAndDeletions) {
