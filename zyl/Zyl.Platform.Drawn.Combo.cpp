@@ -11,7 +11,6 @@ using System::TRef;
 namespace {
 
 constexpr int32_t ButtonWidth = 18;
-constexpr int32_t FocusGrey = 0x808080;
 // Page keys of a closed combo move this many items, whatever it shows.
 constexpr int32_t ClosedPage = 8;
 
@@ -505,7 +504,7 @@ void TDrawnComboBox::Paint(TPlatformCanvas* canvas) {
     int32_t tw = 0, th = 0;
     canvas->TextExtent(text, tw, th);
     canvas->TextRect(6, 0, w - 19, h, 6, (h - th) / 2, text, false);
-    if (Focused && Enabled && !DroppedDown) FillRing(canvas, 4, 3, w - 20, h - 3, FocusGrey);
+    if (Focused && Enabled && !DroppedDown) FillRing(canvas, 4, 3, w - 20, h - 3, FocusRectGrey);
 }
 
 } // namespace Zyl

@@ -13,7 +13,6 @@ using System::TRef;
 namespace {
 
 constexpr int32_t ScrollBarWidth = 17;
-constexpr int32_t FocusGrey = 0x808080;
 constexpr int32_t DoubleClickMs = 499;
 
 } // namespace
@@ -423,7 +422,7 @@ void TDrawnListBox::Paint(TPlatformCanvas* canvas) {
             canvas->TextExtent(item.Text, tw, th);
             canvas->TextRect(b + 3, y, r, y + h, b + 3, y + (h - th) / 2, item.Text, false);
         }
-        if (focusRow && !InCombo) FillRing(canvas, b, y, r, y + h, FocusGrey);
+        if (focusRow && !InCombo) FillRing(canvas, b, y, r, y + h, FocusRectGrey);
     }
     canvas->Restore();
     if (VScrollVisible) VScroll->Paint(canvas);

@@ -24,6 +24,9 @@ int32_t CompareListText(const std::u16string& a, const std::u16string& b);
 // Whether text starts with prefix, both lower-cased.
 bool StartsWithIgnoringCase(const std::u16string& text, const std::u16string& prefix);
 
+// The one-pixel focus rectangle of list rows and the combo's face.
+constexpr int32_t FocusRectGrey = 0x808080;
+
 // Type-ahead text is forgotten after this long without a character.
 constexpr int64_t TypeAheadMs = 1000;
 
