@@ -7,14 +7,6 @@ using System::TRef;
 
 namespace {
 
-// A one-pixel ring inside (left, top, right, bottom).
-void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color) {
-    canvas->FillRect(left, top, right, top + 1, color);
-    canvas->FillRect(left, bottom - 1, right, bottom, color);
-    canvas->FillRect(left, top + 1, left + 1, bottom - 1, color);
-    canvas->FillRect(right - 1, top + 1, right, bottom - 1, color);
-}
-
 struct TButtonColors {
     int32_t Face, Border, Text;
 };

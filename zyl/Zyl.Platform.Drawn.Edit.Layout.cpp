@@ -253,12 +253,7 @@ void TDrawnTextBox::Paint(TPlatformCanvas* canvas) {
     const int32_t textColor = ThemeColor(Enabled ? 2 : 62);
     const int32_t frame = ThemeColor(!Enabled ? 22 : Focused ? 7 : Hot ? 27 : 26);
     canvas->FillRect(0, 0, W, H, background);
-    if (Border) {
-        canvas->FillRect(0, 0, W, 1, frame);
-        canvas->FillRect(0, H - 1, W, H, frame);
-        canvas->FillRect(0, 1, 1, H - 1, frame);
-        canvas->FillRect(W - 1, 1, W, H - 1, frame);
-    }
+    if (Border) FillRing(canvas, 0, 0, W, H, frame);
     const bool selectionShown = SelAnchor != CaretPos && (Focused || !HideSelection);
     const TTextArea area = TextArea();
     canvas->Save();

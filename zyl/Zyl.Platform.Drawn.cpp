@@ -1,6 +1,6 @@
 #include "Zyl.Platform.Drawn.h"
 
-#include "Zyl.Platform.Drawn.Edit.h"
+#include "Zyl.Platform.Drawn.Combo.h"
 #include "Zyl.Platform.Offscreen.h"
 
 namespace Zyl {
@@ -50,6 +50,12 @@ TRef<TPlatformControl> TDrawnApp::CreateButton() { return MakeDrawn<TDrawnButton
 TRef<TPlatformControl> TDrawnApp::CreateCheckBox() { return MakeDrawn<TDrawnCheckBox>(false); }
 TRef<TPlatformControl> TDrawnApp::CreateRadioButton() { return MakeDrawn<TDrawnCheckBox>(true); }
 TRef<TPlatformControl> TDrawnApp::CreateScrollBar() { return MakeDrawn<TDrawnScrollBar>(); }
+TRef<TPlatformControl> TDrawnApp::CreateListBox() { return MakeDrawn<TDrawnListBox>(); }
+TRef<TPlatformControl> TDrawnApp::CreateComboBox() {
+    TRef<TPlatformControl> host = Shell->CreateCustomControl();
+    const TRef<TPlatformControl> list = CreateListBox();
+    return System::MakeRef<TDrawnComboBox>(this, std::move(host), TRef<TDrawnListBox>(static_cast<TDrawnListBox*>(list.Get())));
+}
 TRef<TPlatformControl> TDrawnApp::CreateEdit() { return MakeDrawn<TDrawnTextBox>(false); }
 TRef<TPlatformControl> TDrawnApp::CreateMemo() { return MakeDrawn<TDrawnTextBox>(true); }
 // Kinds the drawn backend does not offer.
@@ -460,6 +466,13 @@ int32_t DrawnLineHeight(TPlatformCanvas* canvas) {
     int32_t width = 0, height = 0;
     canvas->TextExtent(u"Hg", width, height);
     return height;
+}
+
+void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color) {
+    canvas->FillRect(left, top, right, top + 1, color);
+    canvas->FillRect(left, bottom - 1, right, bottom, color);
+    canvas->FillRect(left, top + 1, left + 1, bottom - 1, color);
+    canvas->FillRect(right - 1, top + 1, right, bottom - 1, color);
 }
 
 std::u16string DrawnCopy(const std::u16string& s, int32_t start, int32_t count) {

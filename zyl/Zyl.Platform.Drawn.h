@@ -69,6 +69,10 @@ public:
     System::TRef<TPlatformControl> CreateCheckBox() override;
     System::TRef<TPlatformControl> CreateRadioButton() override;
     System::TRef<TPlatformControl> CreateScrollBar() override;
+    System::TRef<TPlatformControl> CreateListBox() override;
+    // Asks the shell for the combo's host, then its list's, then (through
+    // CreateEdit) its edit part's.
+    System::TRef<TPlatformControl> CreateComboBox() override;
     System::TRef<TPlatformControl> CreateEdit() override;
     System::TRef<TPlatformControl> CreateMemo() override;
     System::TRef<TPlatformControl> CreateTabControl() override;
@@ -316,6 +320,8 @@ void ApplyDrawnFont(TPlatformCanvas* canvas, int32_t color);
 int32_t DrawnLineHeight(TPlatformCanvas* canvas);
 std::u16string DrawnCopy(const std::u16string& s, int32_t start, int32_t count);
 std::u16string StripAmpersands(const std::u16string& s);
+// A one-pixel ring just inside (left, top, right, bottom).
+void FillRing(TPlatformCanvas* canvas, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color);
 
 // One scroll bar drawn by the library, embedded in a drawn control that
 // places it, forwards the mouse to it and decides the positions it asks for.

@@ -1,14 +1,21 @@
-"""Starts the shell probe under Wine on the current X display, takes the
-root window with xwd and checks the four quadrants of its window pixel by
-pixel through ImageMagick (called by its full path)."""
+"""Starts a probe under Wine on the current X display, takes the root window
+with xwd and checks screen pixels through ImageMagick (called by its full
+path). Arguments: the emulator, the probe, a JSON file listing the
+expected pixels as [x, y, [r, g, b], what], then any ZYL_* settings for the
+probe as NAME=VALUE."""
+import json
 import os
 import subprocess
 import sys
 import tempfile
 
-emulator, probe = sys.argv[1], sys.argv[2]
-# None of the library's settings: the probe takes the program's own chain.
+emulator, probe, expectations = sys.argv[1], sys.argv[2], sys.argv[3]
+with open(expectations, encoding="utf-8") as f:
+    expected = json.load(f)
+# None of the library's settings but those the test names (NAME=VALUE after
+# the JSON file): otherwise the probe takes the program's own chain.
 environment = {name: value for name, value in os.environ.items() if not name.startswith("ZYL_")}
+environment.update(setting.split("=", 1) for setting in sys.argv[4:])
 process = subprocess.Popen([emulator, probe, "6"], stdout=subprocess.PIPE, text=True, env=environment)
 lines = []
 for line in process.stdout:
@@ -23,14 +30,12 @@ with tempfile.TemporaryDirectory() as folder:
     subprocess.run(["/usr/bin/convert", xwd, png], check=True)
     if os.environ.get("KS_SCREENSHOT_KEEP"):
         subprocess.run(["cp", png, os.environ["KS_SCREENSHOT_KEEP"]], check=True)
-    expected = {(100, 100): (255, 0, 0), (299, 100): (0, 255, 0), (100, 299): (0, 0, 255),
-                (299, 299): (255, 255, 0), (150, 150): (255, 0, 0), (250, 250): (255, 255, 0)}
     failures = []
-    for (x, y), colour in expected.items():
+    for x, y, colour, what in expected:
         out = subprocess.run(["/usr/bin/convert", png, "-crop", f"1x1+{x}+{y}", "-depth", "8", "rgb:-"],
                              check=True, capture_output=True).stdout
-        if tuple(out[:3]) != colour:
-            failures.append(f"({x},{y}) is {tuple(out[:3])}, expected {colour}")
+        if list(out[:3]) != colour:
+            failures.append(f"{what}: ({x},{y}) is {tuple(out[:3])}, expected {tuple(colour)}")
 process.wait(timeout=60)
 if failures:
     print("\n".join(failures))

@@ -21,12 +21,16 @@ namespace Zyl::Testing {
 class ProbeShellApp : public TOffscreenApp {
 public:
     int32_t Hosts = 0;
+    // Every host made, in order.
+    std::vector<TPlatformControl*> MadeHosts;
     int32_t Windows = 0;
     std::vector<TPlatformWindow*> DialogOwners;
 
     System::TRef<TPlatformControl> CreateCustomControl() override {
         ++Hosts;
-        return TOffscreenApp::CreateCustomControl();
+        System::TRef<TPlatformControl> host = TOffscreenApp::CreateCustomControl();
+        MadeHosts.push_back(host.Get());
+        return host;
     }
     System::TRef<TPlatformWindow> CreateWindow() override {
         ++Windows;
