@@ -17,19 +17,6 @@ TRef<TPlatformApp> platformAppInstance;
 TControl* lastMouseControl = nullptr;
 TPoint lastMousePosition;
 
-// Sets a flag for a scope and puts its old value back on every exit.
-class TFlagGuard {
-public:
-    explicit TFlagGuard(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~TFlagGuard() { flag_ = old_; }
-    TFlagGuard(const TFlagGuard&) = delete;
-    TFlagGuard& operator=(const TFlagGuard&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
-
 // Lends a canvas to a control's Paint and takes it back on every exit.
 class TCanvasLoan {
 public:
@@ -496,6 +483,8 @@ TWinControl::TWinControl(System::TComponent* owner) : TControl(owner) {
 
 TWinControl::~TWinControl() {
     EnterDestruction();
+    // Once the children are unparented, nothing tells that they lay in here.
+    if (TWinControl* form = GetParentForm(this)) form->ControlLeaving(this);
     hoverChild_ = captureChild_ = nullptr;
     while (!controls_.empty()) {
         TRef<TControl> child = controls_.back();
@@ -539,12 +528,16 @@ void TWinControl::CreateNative() {
     TRef<TPlatformControl> control = CreatePlatformControl(*app);
     if (!control) throw EZylError(u"A plataforma nao criou o controle " + ClassNameOf(*this));
     platformControl_ = control;
-    events_ = System::MakeRef<TZylEvents>(this);
-    platformControl_->Events = events_;
+    platformControl_->Events = MakeEvents();
     if (TWinControl* parent = Parent()) {
         parent->HandleNeeded();
         parent->AddPlatformChild(platformControl_.Get(), Left(), Top());
     }
+}
+
+TZylEvents* TWinControl::MakeEvents() {
+    events_ = System::MakeRef<TZylEvents>(this);
+    return events_.Get();
 }
 
 void TWinControl::HandleNeeded() {
@@ -639,6 +632,7 @@ void TWinControl::RemoveControl(TControl* child) {
     auto it = std::find(controls_.begin(), controls_.end(), TRef<TControl>(child));
     if (it == controls_.end()) return;
     TRef<TControl> keep = *it;
+    if (TWinControl* form = GetParentForm(this)) form->ControlLeaving(child);
     controls_.erase(it);
     child->parent_ = nullptr;
     if (auto* win = dynamic_cast<TWinControl*>(child); win && win->platformControl_) {
