@@ -17,19 +17,6 @@ TRef<TPlatformApp> platformAppInstance;
 TControl* lastMouseControl = nullptr;
 TPoint lastMousePosition;
 
-// Sets a flag for a scope and puts its old value back on every exit.
-class TFlagGuard {
-public:
-    explicit TFlagGuard(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~TFlagGuard() { flag_ = old_; }
-    TFlagGuard(const TFlagGuard&) = delete;
-    TFlagGuard& operator=(const TFlagGuard&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
-
 // Lends a canvas to a control's Paint and takes it back on every exit.
 class TCanvasLoan {
 public:
@@ -82,7 +69,7 @@ void TakeControlLook(TCanvas& canvas, TControl& control) {
 void FillWithColor(TCanvas& canvas, TControl& control) {
     canvas.Brush()->SetStyle(bsSolid);
     canvas.Brush()->SetColor(control.Color());
-    canvas.FillRect(control.GetClientRect());
+    canvas.FillRect({0, 0, control.Width(), control.Height()});
 }
 
 // Paints a child in its own area of the canvas, then restores the canvas.
@@ -139,6 +126,8 @@ TPlatformApp* GetPlatformApp() {
 }
 
 void SetPlatformAppInstance(TPlatformApp* app) { platformAppInstance = app; }
+
+TPlatformApp* PlatformAppInstance() { return platformAppInstance.Get(); }
 
 std::function<void(TControl*, bool)> ControlHoverHook;
 std::function<void(TZylEvents*, int32_t, int32_t, int32_t)> ControlPressHook;
