@@ -1,5 +1,6 @@
 #include "Zyl.Platform.Drawn.h"
 
+#include "Zyl.Platform.Drawn.Edit.h"
 #include "Zyl.Platform.Offscreen.h"
 
 namespace Zyl {
@@ -49,6 +50,8 @@ TRef<TPlatformControl> TDrawnApp::CreateButton() { return MakeDrawn<TDrawnButton
 TRef<TPlatformControl> TDrawnApp::CreateCheckBox() { return MakeDrawn<TDrawnCheckBox>(false); }
 TRef<TPlatformControl> TDrawnApp::CreateRadioButton() { return MakeDrawn<TDrawnCheckBox>(true); }
 TRef<TPlatformControl> TDrawnApp::CreateScrollBar() { return MakeDrawn<TDrawnScrollBar>(); }
+TRef<TPlatformControl> TDrawnApp::CreateEdit() { return MakeDrawn<TDrawnTextBox>(false); }
+TRef<TPlatformControl> TDrawnApp::CreateMemo() { return MakeDrawn<TDrawnTextBox>(true); }
 // Kinds the drawn backend does not offer.
 TRef<TPlatformControl> TDrawnApp::CreateTabControl() { return nullptr; }
 TRef<TPlatformControl> TDrawnApp::CreateListView() { return nullptr; }

@@ -69,6 +69,8 @@ public:
     System::TRef<TPlatformControl> CreateCheckBox() override;
     System::TRef<TPlatformControl> CreateRadioButton() override;
     System::TRef<TPlatformControl> CreateScrollBar() override;
+    System::TRef<TPlatformControl> CreateEdit() override;
+    System::TRef<TPlatformControl> CreateMemo() override;
     System::TRef<TPlatformControl> CreateTabControl() override;
     System::TRef<TPlatformControl> CreateListView() override;
     System::TRef<TPlatformControl> CreateTreeView() override;

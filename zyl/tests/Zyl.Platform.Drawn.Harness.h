@@ -65,6 +65,7 @@ public:
     void DoubleClick() override { Line("DoubleClick"); }
     void Scroll(int32_t code, int32_t pos) override { Line("Scroll", {code, pos}); }
     void Click() override { Line("Click"); }
+    void Changed() override { Line("Changed"); }
 
     std::string Text() const {
         std::string all;
