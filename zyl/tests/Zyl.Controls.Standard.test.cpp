@@ -3,10 +3,13 @@
 // control that fills the drawn window, pixels come from the rendered
 // surface, time from the shell's virtual clock.
 #include "Zyl.Controls.h"
+#include "Zyl.Platform.Drawn.Edit.h"
 #include "Zyl.Platform.Drawn.Harness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,11 +24,32 @@ constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kFrame = TColor(0xFF000006), kFace = TColor(0xFF00000F), kShadow = TColor(0xFF000010),
                  kGrayText = TColor(0xFF000011), kHighlight = TColor(0xFF000014);
 
+// The top of the control tree, standing in for a form: it records the
+// dialog keys offered to it and takes Enter as its default button would.
+class ProbeForm : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    bool IsTopLevel() const override { return true; }
+    std::vector<uint32_t> DialogKeys;
+
+protected:
+    bool Dispatch(TZylMessage& m) override { return RunMessageTable(this, Table, m) || TCustomControl::Dispatch(m); }
+
+private:
+    void DialogKey(TZylMessage& m) {
+        DialogKeys.push_back(m.Key);
+        m.Result = m.Key == 13;
+    }
+    static const TMessageEntry<ProbeForm> Table[1];
+};
+
+const TMessageEntry<ProbeForm> ProbeForm::Table[1] = {{ZM_DIALOGKEY, &ProbeForm::DialogKey}};
+
 class StandardHarness : public DrawnHarness {
 public:
     StandardHarness() {
         SetPlatformAppInstance(App.Get());
-        Root = MakeRef<TCustomControl>(nullptr);
+        Root = MakeRef<ProbeForm>(nullptr);
         Root->SetColor(kWhite);
         Root->SetBounds(0, 0, 240, 160);
         Root->HandleNeeded();
@@ -54,7 +78,7 @@ public:
         return n;
     }
 
-    TRef<TCustomControl> Root;
+    TRef<ProbeForm> Root;
 };
 
 TTextSize ExtentOnOwnCanvas(TFont* font, const std::u16string& text) {
@@ -288,4 +312,194 @@ TEST_F(StandardHarness, ATimerMayDropItsLastReferenceInsideItsOwnTick) {
     };
     Advance(3000);
     EXPECT_EQ(ticks, 1);
+}
+
+// ---- Edit and memo ---------------------------------------------------------------------
+
+namespace {
+
+// An edit or memo whose text box starts from settings of Prime's choice, so
+// that a setting the control leaves unsent stays visible on the box; counts
+// the ZM_TEXTCHANGED the control receives.
+template <class Box>
+class ProbeBox : public Box {
+public:
+    using Box::Box;
+    std::function<void(TDrawnTextBox&)> Prime;
+    int32_t TextChanges = 0;
+    int32_t Changes = 0;
+    TDrawnTextBox& Drawn() const { return static_cast<TDrawnTextBox&>(*this->GetPlatformControl()); }
+
+protected:
+    TRef<TPlatformControl> CreatePlatformControl(TPlatformApp& app) override {
+        TRef<TPlatformControl> pc = Box::CreatePlatformControl(app);
+        if (Prime) Prime(static_cast<TDrawnTextBox&>(*pc));
+        return pc;
+    }
+    bool Dispatch(TZylMessage& m) override {
+        TextChanges += m.Id() == ZM_TEXTCHANGED;
+        Changes += m.Id() == ZM_CHANGED;
+        return Box::Dispatch(m);
+    }
+};
+
+template <class Box>
+TRef<ProbeBox<Box>> MakeBox(std::function<void(TDrawnTextBox&)> prime = nullptr) {
+    auto box = MakeRef<ProbeBox<Box>>(nullptr);
+    box->Prime = std::move(prime);
+    return box;
+}
+
+std::u16string Joined(const System::TStrings& lines) {
+    std::u16string all;
+    for (int32_t i = 0; i < lines.GetCount(); ++i) all += (i ? u"|" : u"") + lines.Get(i);
+    return all;
+}
+
+} // namespace
+
+TEST_F(StandardHarness, AnEditSendsOnlyTheSettingsThatDepartFromTheDefaults) {
+    const auto away = [](TDrawnTextBox& b) {
+        b.MaxLength = 99, b.PasswordChar = u'#', b.CharCase = 2, b.NumbersOnly = true, b.ReadOnly = true,
+        b.Border = false;
+    };
+    auto plain = MakeBox<TEdit>(away);
+    plain->CharCase = 3;  // no case a box knows
+    plain->MaxLength = -4;
+    plain->SetParent(Root.Get());
+    const TDrawnTextBox& p = plain->Drawn();
+    EXPECT_EQ(p.MaxLength, 99);
+    EXPECT_EQ(p.PasswordChar, u'#');
+    EXPECT_EQ(p.CharCase, 2);
+    EXPECT_TRUE(p.NumbersOnly);
+    EXPECT_TRUE(p.ReadOnly);
+    EXPECT_FALSE(p.Border);
+
+    auto set = MakeBox<TEdit>();
+    set->MaxLength = 5, set->PasswordChar = u'*', set->CharCase = 1, set->NumbersOnly = true, set->Border = false;
+    set->SetReadOnly(true);
+    set->SetText(u"12345678");
+    set->SetParent(Root.Get());
+    const TDrawnTextBox& s = set->Drawn();
+    EXPECT_EQ(s.MaxLength, 5);
+    EXPECT_EQ(s.PasswordChar, u'*');
+    EXPECT_EQ(s.CharCase, 1);
+    EXPECT_TRUE(s.NumbersOnly);
+    EXPECT_TRUE(s.ReadOnly);
+    EXPECT_FALSE(s.Border);
+    EXPECT_EQ(set->GetText(), u"12345678");  // the limit binds typing, not the text given before it
+
+    // Once the box exists, ReadOnly goes over at once.
+    set->SetReadOnly(false);
+    EXPECT_FALSE(s.ReadOnly);
+}
+
+TEST_F(StandardHarness, AMemoAlwaysSendsItsTextWrapReturnsTabsAndBars) {
+    const auto away = [](TDrawnTextBox& b) {
+        b.SetText(u"antes");
+        b.WordWrap = false, b.WantReturns = false, b.WantTabs = true, b.ScrollBars = 3;
+    };
+    auto defaults = MakeBox<TMemo>(away);
+    defaults->SetParent(Root.Get());
+    const TDrawnTextBox& d = defaults->Drawn();
+    EXPECT_EQ(d.Text, u"");
+    EXPECT_TRUE(d.WordWrap);
+    EXPECT_TRUE(d.WantReturns);
+    EXPECT_FALSE(d.WantTabs);
+    EXPECT_EQ(d.ScrollBars, 0);
+
+    auto memo = MakeBox<TMemo>(away);
+    memo->Lines()->Add(u"a");
+    memo->Lines()->Add(u"b");
+    memo->SetScrollBars(7);  // passed as none
+    memo->SetWordWrap(false);
+    memo->WantTabs = true;
+    memo->SetParent(Root.Get());
+    const TDrawnTextBox& m = memo->Drawn();
+    EXPECT_EQ(m.Text, u"a\nb");
+    EXPECT_EQ(m.ScrollBars, 0);
+    EXPECT_FALSE(m.WordWrap);
+    EXPECT_TRUE(m.WantTabs);
+
+    memo->SetScrollBars(2);
+    memo->SetWordWrap(true);
+    EXPECT_EQ(m.ScrollBars, 2);
+    EXPECT_TRUE(m.WordWrap);
+}
+
+TEST_F(StandardHarness, EachChangeToAMemosLinesFiresOnChangeOnceAndReachesTheBoxWithoutATrailingLineFeed) {
+    auto memo = MakeBox<TMemo>();
+    memo->SetParent(Root.Get());
+    int32_t changes = 0;
+    memo->OnChange = [&](System::TObject*) { ++changes; };
+
+    struct TStep {
+        std::u16string Add;
+        std::u16string BoxText;
+    };
+    for (const TStep& step : {TStep{u"um", u"um"}, TStep{u"dois", u"um\ndois"}, TStep{u"", u"um\ndois\n"}}) {
+        const int32_t before = changes;
+        memo->Lines()->Add(step.Add);
+        EXPECT_EQ(changes, before + 1);
+        EXPECT_EQ(memo->Drawn().Text, step.BoxText);
+        EXPECT_EQ(memo->GetText(), step.BoxText);
+    }
+    EXPECT_EQ(memo->TextChanges, 3);
+
+    // A text the box cuts comes back into the lines.
+    auto limited = MakeBox<TMemo>();
+    limited->MaxLength = 4;
+    limited->SetParent(Root.Get());
+    limited->Lines()->Add(u"abcdef");
+    EXPECT_EQ(limited->Drawn().Text, u"abcd");
+    EXPECT_EQ(Joined(*limited->Lines()), u"abcd");
+    EXPECT_EQ(limited->Changes, 1);
+}
+
+TEST_F(StandardHarness, TypingIntoAMemoRefillsItsLinesWithoutAnEchoAndFiresOnChangeOnce) {
+    auto memo = MakeBox<TMemo>();
+    memo->Lines()->Add(u"um");
+    memo->SetBounds(10, 10, 150, 80);
+    memo->SetParent(Root.Get());
+    int32_t changes = 0;
+    memo->OnChange = [&](System::TObject*) { ++changes; };
+    memo->SetFocus();
+    Key(KeyEnd);
+    ASSERT_EQ(changes, 0);
+    memo->TextChanges = 0;
+
+    ShellWindow->RouteCharInput(u'x');
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(Joined(*memo->Lines()), u"umx");
+    EXPECT_EQ(memo->GetText(), u"umx");
+    EXPECT_EQ(memo->TextChanges, 0);
+    EXPECT_TRUE(memo->Drawn().Modified);  // a push back into the box would have cleared it
+
+    // Enter stays in a memo that wants it.
+    Key(KeyReturn);
+    ShellWindow->RouteCharInput(u'y');
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(Joined(*memo->Lines()), u"umx|y");
+    EXPECT_EQ(std::count(Root->DialogKeys.begin(), Root->DialogKeys.end(), 13u), 0);
+}
+
+TEST_F(StandardHarness, EnterReachesTheDefaultButtonFromAnEditButNotFromAMemoThatWantsReturns) {
+    struct TCase {
+        const char* Name;
+        TRef<TCustomEdit> Box;
+        bool ReachesForm;
+    };
+    auto refusing = MakeBox<TMemo>();
+    refusing->WantReturns = false;
+    for (const TCase& c : {TCase{"edit", MakeBox<TEdit>(), true}, TCase{"memo", MakeBox<TMemo>(), false},
+                           TCase{"memo without returns", refusing, true}}) {
+        SCOPED_TRACE(c.Name);
+        Root->DialogKeys.clear();
+        c.Box->SetBounds(10, 100, 120, 40);
+        c.Box->SetParent(Root.Get());
+        c.Box->SetFocus();
+        Key(KeyReturn);
+        EXPECT_EQ(Root->DialogKeys, c.ReachesForm ? std::vector<uint32_t>{13} : std::vector<uint32_t>{});
+        c.Box->SetParent(nullptr);
+    }
 }
