@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace Zyl;
@@ -350,6 +351,11 @@ TRef<ProbeBox<Box>> MakeBox(std::function<void(TDrawnTextBox&)> prime = nullptr)
     return box;
 }
 
+// MaxLength, PasswordChar, CharCase, NumbersOnly, ReadOnly and Border.
+auto SettingsOf(const TDrawnTextBox& b) {
+    return std::make_tuple(b.MaxLength, b.PasswordChar, b.CharCase, b.NumbersOnly, b.ReadOnly, b.Border);
+}
+
 std::u16string Joined(const System::TStrings& lines) {
     std::u16string all;
     for (int32_t i = 0; i < lines.GetCount(); ++i) all += (i ? u"|" : u"") + lines.Get(i);
@@ -367,31 +373,19 @@ TEST_F(StandardHarness, AnEditSendsOnlyTheSettingsThatDepartFromTheDefaults) {
     plain->CharCase = 3;  // no case a box knows
     plain->MaxLength = -4;
     plain->SetParent(Root.Get());
-    const TDrawnTextBox& p = plain->Drawn();
-    EXPECT_EQ(p.MaxLength, 99);
-    EXPECT_EQ(p.PasswordChar, u'#');
-    EXPECT_EQ(p.CharCase, 2);
-    EXPECT_TRUE(p.NumbersOnly);
-    EXPECT_TRUE(p.ReadOnly);
-    EXPECT_FALSE(p.Border);
+    EXPECT_EQ(SettingsOf(plain->Drawn()), std::make_tuple(99, u'#', 2, true, true, false));
 
     auto set = MakeBox<TEdit>();
     set->MaxLength = 5, set->PasswordChar = u'*', set->CharCase = 1, set->NumbersOnly = true, set->Border = false;
     set->SetReadOnly(true);
     set->SetText(u"12345678");
     set->SetParent(Root.Get());
-    const TDrawnTextBox& s = set->Drawn();
-    EXPECT_EQ(s.MaxLength, 5);
-    EXPECT_EQ(s.PasswordChar, u'*');
-    EXPECT_EQ(s.CharCase, 1);
-    EXPECT_TRUE(s.NumbersOnly);
-    EXPECT_TRUE(s.ReadOnly);
-    EXPECT_FALSE(s.Border);
+    EXPECT_EQ(SettingsOf(set->Drawn()), std::make_tuple(5, u'*', 1, true, true, false));
     EXPECT_EQ(set->GetText(), u"12345678");  // the limit binds typing, not the text given before it
 
     // Once the box exists, ReadOnly goes over at once.
     set->SetReadOnly(false);
-    EXPECT_FALSE(s.ReadOnly);
+    EXPECT_FALSE(set->Drawn().ReadOnly);
 }
 
 TEST_F(StandardHarness, AMemoAlwaysSendsItsTextWrapReturnsTabsAndBars) {
