@@ -142,6 +142,38 @@ TEST_F(StandardHarness, AWrappingLabelKeepsItsWidthAndAnEmptyOneKeepsItsSizeUnle
     EXPECT_GE(label->Height(), 3 * lineHeight);
 }
 
+TEST_F(StandardHarness, AnAmpersandMarksTheAcceleratorOnlyWhileShowAccelCharIsOn) {
+    auto label = Add<TLabel>(10, 10, 0, 0);
+    label->SetText(u"&Sim");
+    EXPECT_EQ(label->Width(), ExtentOnOwnCanvas(label->Font(), u"Sim").Width);
+    label->ShowAccelChar = false;
+    label->SetAutoSize(true);
+    EXPECT_EQ(label->Width(), ExtentOnOwnCanvas(label->Font(), u"&Sim").Width);
+}
+
+TEST_F(StandardHarness, LayoutPlacesTheCaptionAtTheTopCentreOrBottom) {
+    auto label = Add<TLabel>(10, 10, 0, 0);
+    label->SetText(u"Sim");
+    label->Font()->SetColor(0x0000C0);
+    const int32_t textHeight = label->Height();
+    label->SetAutoSize(false);
+    label->SetBounds(10, 10, label->Width(), textHeight + 40);
+    // The first row, counted from the label's top, that shows the caption.
+    const auto firstInkRow = [&] {
+        Render();
+        for (int32_t y = 0; y < label->Height(); ++y)
+            for (int32_t x = 0; x < label->Width(); ++x)
+                if (Px(10 + x, 10 + y) == Seen(0x0000C0)) return y;
+        return -1;
+    };
+    const int32_t atTop = firstInkRow();
+    ASSERT_GE(atTop, 0);
+    label->Layout = 1;
+    EXPECT_EQ(firstInkRow(), atTop + 20);
+    label->Layout = 2;
+    EXPECT_EQ(firstInkRow(), atTop + 40);
+}
+
 TEST_F(StandardHarness, DisabledTextIsGreyWhenTheControlOrAnAncestorIsDisabled) {
     auto panel = Add<TPanel>(0, 0, 240, 160);
     auto label = Add<TLabel>(10, 10, 0, 0, panel.Get());
