@@ -197,16 +197,6 @@ void TStrings::SaveToStream(TStream& stream) const {
     if (!bytes.empty()) stream.WriteBuffer(bytes.data(), int64_t(bytes.size()));
 }
 
-void TStrings::LoadFromFile(const std::u16string& fileName) {
-    TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
-    LoadFromStream(stream);
-}
-
-void TStrings::SaveToFile(const std::u16string& fileName) const {
-    TFileStream stream(fileName, fmCreate);
-    SaveToStream(stream);
-}
-
 void TStrings::LoadFromStreamEncoded(TStream& stream, TRef<TEncoding>) {
     LoadFromStream(stream);
 }

@@ -69,7 +69,7 @@ void TakeControlLook(TCanvas& canvas, TControl& control) {
 void FillWithColor(TCanvas& canvas, TControl& control) {
     canvas.Brush()->SetStyle(bsSolid);
     canvas.Brush()->SetColor(control.Color());
-    canvas.FillRect(control.GetClientRect());
+    canvas.FillRect({0, 0, control.Width(), control.Height()});
 }
 
 // Paints a child in its own area of the canvas, then restores the canvas.

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "System.Remainder.Classes.h"
+#include "System.Remainder.Strings.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.h"
 
@@ -130,6 +131,19 @@ int32_t CursorKindOf(int32_t cursorId);
 // X11 key symbol to Windows virtual key; 0 outside the table.
 uint32_t KeySymToVirtualKey(uint32_t keySym);
 
+// Sets a flag for a scope and puts its old value back on every exit.
+class TFlagGuard {
+public:
+    explicit TFlagGuard(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~TFlagGuard() { flag_ = old_; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
 class EZylError : public System::Exception {
 public:
     using System::Exception::Exception;
@@ -147,18 +161,6 @@ using TMouseWheelEvent = std::function<void(System::TObject* sender, TShiftState
 using TKeyEvent = std::function<void(System::TObject* sender, uint16_t& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(System::TObject* sender, char16_t& key)>;
 
-// Sets a flag for a scope and puts its old value back on every exit.
-class TFlagGuard {
-public:
-    explicit TFlagGuard(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~TFlagGuard() { flag_ = old_; }
-    TFlagGuard(const TFlagGuard&) = delete;
-    TFlagGuard& operator=(const TFlagGuard&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
 
 // ---- Process-wide state ----------------------------------------------------------
 
@@ -330,6 +332,8 @@ public:
     virtual void DblClick();
     virtual bool IsWindowed() const { return false; }
     virtual void PaintControl(TCanvas& canvas) { (void)canvas; }
+    // Where aligned children go; containers with a frame or scroll bars
+    // keep them out of it.
     virtual TRect GetClientRect() const { return {0, 0, width_, height_}; }
     virtual void ConstraintsChanged() { SetBounds(left_, top_, width_, height_); }
 
@@ -692,6 +696,186 @@ private:
     System::TRef<TScrollBarEvents> horzBarEvents_, vertBarEvents_;
     bool horzShown_ = false, vertShown_ = false;
     int32_t contentWidth_ = 0, contentHeight_ = 0;
+};
+
+// ---- Label, panel, paint box and timer -----------------------------------------------
+
+// Static text; with AutoSize on it takes the size of its caption.
+class TLabel : public TGraphicControl {
+public:
+    explicit TLabel(System::TComponent* owner);
+
+    bool AutoSize() const { return autoSize_; }
+    bool WordWrap() const { return wordWrap_; }
+    void SetAutoSize(bool value);
+    void SetWordWrap(bool value);
+    // Sizes the label to its caption when AutoSize is on.
+    void AdjustBounds();
+
+    uint8_t Alignment = 0;  // 0 left, 1 right, 2 centre
+    uint8_t Layout = 0;     // 0 top, 1 centre, other values bottom
+    bool ShowAccelChar = true;
+
+protected:
+    void Paint() override;
+    bool Dispatch(TZylMessage& message) override;
+
+private:
+    void ZMTextOrFontChanged(TZylMessage& m);
+    // DrawText flags of the caption, without the measuring bit.
+    TDrawTextFlags TextFormat() const;
+
+    bool wordWrap_ = false;
+    bool autoSize_ = true;
+
+    static const TMessageEntry<TLabel> MessageTable[2];
+};
+
+// A bevelled frame of kind 0 none, 1 lowered, 2 raised, 3 space (nothing
+// drawn); other kinds draw lowered. Each ring is drawn inside rect.
+void DrawBevel(TCanvas& canvas, const TRect& rect, uint8_t kind, int32_t width);
+
+// A container with a bevelled frame and a centred caption.
+class TPanel : public TCustomControl {
+public:
+    explicit TPanel(System::TComponent* owner);
+
+    uint8_t BevelOuter() const { return bevelOuter_; }
+    void SetBevelOuter(uint8_t value);
+    TRect GetClientRect() const override;
+
+    uint8_t BevelInner = 0;
+    int32_t BevelWidth = 1;
+    int32_t BorderWidth = 0;
+    uint8_t BorderStyle = 0;  // 1: a one-pixel frame in the window-frame colour
+    uint8_t Alignment = 2;    // 0 left, 1 right, other values centre
+
+protected:
+    void Paint() override;
+    bool Dispatch(TZylMessage& message) override;
+
+private:
+    void ZMTextChanged(TZylMessage& m);
+
+    uint8_t bevelOuter_ = 2;
+
+    static const TMessageEntry<TPanel> MessageTable[1];
+};
+
+// An area its owner paints in OnPaint.
+class TPaintBox : public TGraphicControl {
+public:
+    explicit TPaintBox(System::TComponent* owner);
+    System::TNotifyEvent OnPaint;
+
+protected:
+    void Paint() override;
+};
+
+// OnTimer every Interval milliseconds through a platform timer.
+class TTimer : public System::TComponent {
+public:
+    explicit TTimer(System::TComponent* owner);
+    ~TTimer() override;
+
+    int32_t Interval() const { return interval_; }
+    bool Enabled() const { return enabled_; }
+    bool Registered() const { return registered_; }
+    int32_t TimerId() const { return timerId_; }
+    void SetInterval(int32_t value);
+    void SetEnabled(bool value);
+
+    System::TNotifyEvent OnTimer;
+
+protected:
+    virtual void Timer();
+
+private:
+    void UpdateTimer();
+    void TimerProc();
+
+    int32_t interval_ = 1000;
+    bool enabled_ = true;
+    int32_t timerId_ = 0;
+    bool registered_ = false;
+};
+
+// ---- Edit boxes and memo ----------------------------------------------------------------
+
+// The common part of the text boxes: the text lives in the platform control;
+// the settings are sent once it exists.
+class TCustomEdit : public TWinControl {
+public:
+    explicit TCustomEdit(System::TComponent* owner);
+
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value);
+    void NativeChanged() override;
+
+    int32_t MaxLength = 0;  // 0 or less: no limit
+    char16_t PasswordChar = 0;
+    uint8_t CharCase = 0;  // 0 normal, 1 upper, 2 lower
+    bool NumbersOnly = false;
+    bool Border = true;
+
+protected:
+    bool ClickOnMouseUp() override { return false; }
+    void InitPlatformControl() override;
+    bool Dispatch(TZylMessage& message) override;
+
+private:
+    void ZMChanged(TZylMessage& m);
+
+    bool readOnly_ = false;
+
+    static const TMessageEntry<TCustomEdit> MessageTable[1];
+};
+
+class TEdit : public TCustomEdit {
+public:
+    using TCustomEdit::TCustomEdit;
+
+protected:
+    System::TRef<TPlatformControl> CreatePlatformControl(TPlatformApp& app) override;
+};
+
+class TMemoLines : public System::TStringList {};
+
+// The multi-line box; Lines and the platform text follow each other, lines
+// separated by a line feed.
+class TMemo : public TCustomEdit {
+public:
+    explicit TMemo(System::TComponent* owner);
+    ~TMemo() override;
+
+    TMemoLines* Lines() const { return lines_.Get(); }
+    bool WordWrap() const { return wordWrap_; }
+    uint8_t ScrollBars() const { return scrollBars_; }
+    bool UpdatingLines() const { return updatingLines_; }
+    void SetWordWrap(bool value);
+    void SetScrollBars(uint8_t value);
+    // The lines joined by line feeds, without one after the last line.
+    std::u16string MemoText() const;
+    void NativeChanged() override;
+    bool WantsKey(uint32_t key, uint32_t shift) override;
+
+    bool WantReturns = true;
+    bool WantTabs = false;
+
+protected:
+    System::TRef<TPlatformControl> CreatePlatformControl(TPlatformApp& app) override;
+    void InitPlatformControl() override;
+
+private:
+    void LinesChanged();
+
+    System::TRef<TMemoLines> lines_;
+    bool wordWrap_ = true;
+    uint8_t scrollBars_ = 0;  // 0 none, 1 horizontal, 2 vertical, 3 both
+    bool updatingLines_ = false;
+    // Set while LinesChanged hands the text to the platform control, whose
+    // change notification comes back through NativeChanged.
+    bool pushingText_ = false;
 };
 
 } // namespace Zyl

@@ -1,28 +1,40 @@
 """Starts a probe under Wine on the current X display, takes the root window
 with xwd and checks screen pixels through ImageMagick (called by its full
-path). Arguments: the emulator, the probe, a JSON file listing the
-expected pixels as [x, y, [r, g, b], what], then any ZYL_* settings for the
-probe as NAME=VALUE."""
+path). Arguments: the emulator, the probe, then a JSON file listing expected
+pixels as [x, y, [r, g, b], what] and any ZYL_* settings for the probe as
+NAME=VALUE. The probe may name more pixels itself before "ready": lines
+"sample x y r g b", and "focus x y" for the accent of a focus border."""
 import json
 import os
 import subprocess
 import sys
 import tempfile
 
-emulator, probe, expectations = sys.argv[1], sys.argv[2], sys.argv[3]
-with open(expectations, encoding="utf-8") as f:
-    expected = json.load(f)
-# None of the library's settings but those the test names (NAME=VALUE after
-# the JSON file): otherwise the probe takes the program's own chain.
+emulator, probe = sys.argv[1], sys.argv[2]
+settings = [argument for argument in sys.argv[3:] if "=" in argument]
+expected = []
+for argument in sys.argv[3:]:
+    if "=" not in argument:
+        with open(argument, encoding="utf-8") as f:
+            expected += json.load(f)
+# None of the library's settings but those the test names: otherwise the
+# probe takes the program's own chain.
 environment = {name: value for name, value in os.environ.items() if not name.startswith("ZYL_")}
-environment.update(setting.split("=", 1) for setting in sys.argv[4:])
+environment.update(setting.split("=", 1) for setting in settings)
 process = subprocess.Popen([emulator, probe, "6"], stdout=subprocess.PIPE, text=True, env=environment)
 lines = []
 for line in process.stdout:
     lines.append(line.strip())
-    if line.strip() == "ready":
+    words = line.split()
+    if words and words[0] == "sample":
+        x, y, r, g, b = map(int, words[1:])
+        expected.append([x, y, [r, g, b], "sample named by the probe"])
+    elif words and words[0] == "focus":
+        expected.append([int(words[1]), int(words[2]), [0, 120, 215], "focus border"])
+    elif line.strip() == "ready":
         break
 assert "backend=gdi" in lines, lines
+assert expected, "no pixel to check"
 with tempfile.TemporaryDirectory() as folder:
     xwd = os.path.join(folder, "root.xwd")
     png = os.path.join(folder, "root.png")
