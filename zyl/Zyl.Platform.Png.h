@@ -23,6 +23,13 @@ System::TRef<TPlatformSurface> DecodePng(const uint8_t* data, int32_t size);
 // surface, one without rows, or one whose file would pass 2^31 - 1 bytes.
 System::TBytes EncodePng(TPlatformSurface* surface);
 
+// PNG files on disk (Windows only: the host build gives false and nil).
+// SavePngFile writes the encoded surface, false when it cannot be encoded;
+// LoadPngFile gives nil for a folder, a missing file or one of 7 bytes or
+// fewer, and passes stream failures on as their exceptions.
+bool SavePngFile(TPlatformSurface* surface, const std::u16string& fileName);
+System::TRef<TPlatformSurface> LoadPngFile(const std::u16string& fileName, TPlatformServices& services);
+
 // Writes one chunk (length, type, data, CRC-32 of type and data) at `dest`,
 // which has room for length + 12 bytes; returns where the next chunk goes.
 // `type` holds the four type letters, the first in its most significant byte.
@@ -49,6 +56,15 @@ inline uint8_t Unpremultiply(uint32_t c, uint32_t alpha) {
     if (alpha == 0 || alpha == 255) return uint8_t(c);
     const uint32_t v = (c * 255 + alpha / 2) / alpha;
     return uint8_t(v > 255 ? 255 : v);
+}
+
+// The colour a stored 32-bit pixel shows (red in the low byte); without
+// alpha the alpha byte is ignored.
+inline int32_t PixelColour(uint32_t pixel, bool hasAlpha) {
+    const uint32_t a = hasAlpha ? pixel >> 24 : 255;
+    const uint32_t b = Unpremultiply(pixel & 0xFF, a), g = Unpremultiply(pixel >> 8 & 0xFF, a),
+                   r = Unpremultiply(pixel >> 16 & 0xFF, a);
+    return int32_t(r | g << 8 | b << 16);
 }
 
 } // namespace Zyl

@@ -5,6 +5,7 @@
 #include "System.Remainder.Os.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.D2D.h"
 #include "Zyl.Platform.Soft.h"
 
 namespace KS {
@@ -48,8 +49,10 @@ void InitializeUnits() {
         InitStage = 4;
         Zyl::RegisterSoftCanvasBackend();
         InitStage = 5;
+        Zyl::RegisterD2DCanvasBackend();
+        InitStage = 6;
         // The widget library registers its further pieces at these stages as
-        // its subsystems arrive: 6 Direct2D, 7 GDI+, 8 GDI, 10 the global
+        // its subsystems arrive: 7 GDI+, 8 GDI, 10 the global
         // screen and application, then the forms-ready flag and the
         // control-at-point hook.
         Zyl::InitializeGraphicsUnit();

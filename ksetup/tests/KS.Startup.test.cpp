@@ -36,15 +36,18 @@ TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     EXPECT_TRUE(unaccented(locale.LongMonthNames));
 }
 
-TEST(InitializeUnits, RegistersThePresentersThenTheSoftCanvasOnceHoweverOftenItRuns) {
+TEST(InitializeUnits, RegistersThePresentersThenTheSoftAndD2DCanvasesOnceHoweverOftenItRuns) {
     Zyl::ResetCanvasBackendState();
     InitializeUnits();
     InitializeUnits();
-    ASSERT_EQ(Zyl::CanvasBackendCount(), 4);
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 5);
     EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
     EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
     EXPECT_EQ(Zyl::CanvasBackendAt(3)->Name, u"soft");
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"d2d");
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Priority, 40);
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Caps, 0x9E);
     // The installer's start chooses no canvas yet.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
     Zyl::ResetCanvasBackendState();

@@ -1,22 +1,23 @@
-// PNG files of the soft backend.
+// PNG files on disk, shared by the backends whose surfaces expose their pixels.
 #include <windows.h>
 
 #include "System.Remainder.Os.h"
 #include "System.Remainder.Streams.h"
 #include "Zyl.Platform.Png.h"
-#include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Soft.Support.h"
 
 namespace Zyl {
 
-bool TSoftSurface::SaveToPng(const std::u16string& fileName) {
-    const System::TBytes png = EncodePng(this);
+bool SavePngFile(TPlatformSurface* surface, const std::u16string& fileName) {
+    const System::TBytes png = EncodePng(surface);
     if (png.empty()) return false;
     System::TFileStream stream(fileName, 0xFF00);
     stream.WriteBuffer(png.data(), int64_t(png.size()));
     return true;
 }
 
-TRef<TPlatformSurface> TSoftServices::LoadPngFile(const std::u16string& fileName) {
+System::TRef<TPlatformSurface> LoadPngFile(const std::u16string& fileName, TPlatformServices& services) {
+    // A missing file has every attribute bit set, the directory bit too.
     const DWORD attributes = GetFileAttributesW(System::WStr(fileName));
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return nullptr;
     System::TFileStream stream(fileName, 0);
@@ -26,7 +27,7 @@ TRef<TPlatformSurface> TSoftServices::LoadPngFile(const std::u16string& fileName
     System::TBytes data;
     ResizeOrRaise(data, size_t(size));
     stream.ReadBuffer(data.data(), size);
-    return DecodePng(data.data(), int32_t(size), *this);
+    return DecodePng(data.data(), int32_t(size), services);
 }
 
 } // namespace Zyl
