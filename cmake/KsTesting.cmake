@@ -15,10 +15,16 @@ function(ks_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_compile_options(${name} PRIVATE ${KS_WARNINGS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  ks_add_test_run(${name} ${name})
+endfunction()
+
+# ks_add_test_run(<entry> <test executable>): one more CTest entry for a test
+# executable, e.g. to run it again under other environment variables.
+function(ks_add_test_run entry executable)
+  add_test(NAME ${entry} COMMAND ${executable})
   # Under Wine a crashing program can end with exit code 0, so a test passes
   # only when GoogleTest printed its closing summary and reported no failure.
-  set_tests_properties(${name} PROPERTIES
+  set_tests_properties(${entry} PROPERTIES
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev lzma-dev
   wine64 xvfb xauth x11-apps imagemagick python3-pytest openssl
   cmake ninja-build googletest unicode-data rapidjson-dev
-  clang-16 libclang-rt-16-dev llvm-16 zlib1g-dev libssl-dev libpixman-1-dev
+  clang-16 libclang-rt-16-dev llvm-16 zlib1g-dev libssl-dev libpixman-1-dev libcairo2-dev
   "$@"
 )
 

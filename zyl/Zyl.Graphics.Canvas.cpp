@@ -137,7 +137,7 @@ void TCanvas::Polyline(std::span<const TPoint> points) {
     for (const TPoint& p : points) copy.push_back({p.X, p.Y});
     Changing();
     SyncPenBrush();
-    platformCanvas_->Polyline(copy.data(), int32_t(copy.size()) - 1);
+    platformCanvas_->Polyline(copy.data(), int32_t(copy.size()), int32_t(copy.size()) - 1);
     Changed();
 }
 

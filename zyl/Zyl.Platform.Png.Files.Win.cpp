@@ -1,4 +1,4 @@
-// PNG files on disk, shared by the backends whose surfaces expose their pixels.
+// PNG files on disk, for every backend whose surfaces hold their pixels.
 #include <windows.h>
 
 #include "System.Remainder.Os.h"
@@ -17,12 +17,13 @@ bool SavePngFile(TPlatformSurface* surface, const std::u16string& fileName) {
 }
 
 System::TRef<TPlatformSurface> LoadPngFile(const std::u16string& fileName, TPlatformServices& services) {
-    // A missing file has every attribute bit set, the directory bit too.
-    const DWORD attributes = GetFileAttributesW(System::WStr(fileName));
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return nullptr;
+    // A missing file answers INVALID_FILE_ATTRIBUTES, which has the folder
+    // bit too.
+    if (GetFileAttributesW(System::WStr(fileName)) & FILE_ATTRIBUTE_DIRECTORY) return nullptr;
     System::TFileStream stream(fileName, 0);
     const int64_t size = stream.GetSize();
-    // The decoder takes an int32 size: a larger file is not read at all.
+    // The decoder takes an int32 size: a larger file is not read at all, since
+    // cutting the size would decode only its beginning.
     if (size <= 7 || size > INT32_MAX) return nullptr;
     System::TBytes data;
     ResizeOrRaise(data, size_t(size));

@@ -23,17 +23,17 @@ System::TRef<TPlatformSurface> DecodePng(const uint8_t* data, int32_t size);
 // surface, one without rows, or one whose file would pass 2^31 - 1 bytes.
 System::TBytes EncodePng(TPlatformSurface* surface);
 
-// PNG files on disk (Windows only: the host build gives false and nil).
-// SavePngFile writes the encoded surface, false when it cannot be encoded;
-// LoadPngFile gives nil for a folder, a missing file or one of 7 bytes or
-// fewer, and passes stream failures on as their exceptions.
-bool SavePngFile(TPlatformSurface* surface, const std::u16string& fileName);
-System::TRef<TPlatformSurface> LoadPngFile(const std::u16string& fileName, TPlatformServices& services);
-
 // Writes one chunk (length, type, data, CRC-32 of type and data) at `dest`,
 // which has room for length + 12 bytes; returns where the next chunk goes.
 // `type` holds the four type letters, the first in its most significant byte.
 uint8_t* WritePngChunk(uint8_t* dest, uint32_t type, const uint8_t* data, uint32_t length);
+
+// PNG files on disk (Windows build only): the surface written through the
+// encoder, false when it gives nothing; a file decoded through `services`,
+// nil for a folder, a file too short to be a PNG or one above 2^31 - 1 bytes.
+// The file stream's exceptions pass on.
+bool SavePngFile(TPlatformSurface* surface, const std::u16string& fileName);
+System::TRef<TPlatformSurface> LoadPngFile(const std::u16string& fileName, TPlatformServices& services);
 
 // What the PNG and BMP codecs share.
 

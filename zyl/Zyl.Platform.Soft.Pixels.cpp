@@ -280,4 +280,81 @@ void CombineRop2Pixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_
     }
 }
 
+// ---- Exclusion and focus rectangles ----------------------------------------------
+
+namespace {
+
+// An exclusion that would leave more rectangles keeps only their bounding box,
+// which bounds the cost of every later clip test.
+constexpr size_t kMaxExcludedRects = 256;
+
+} // namespace
+
+void ExcludeClipRects(TClipRectArray& rects, int32_t& count, int32_t left, int32_t top, int32_t right,
+                      int32_t bottom) {
+    // A reversed rectangle would pass the overlap test below and yield left and
+    // right pieces that overlap, so that per-rectangle drawing treated their
+    // common pixels twice (an XOR there would cancel itself).
+    if (left > right || top > bottom) return;
+    const int32_t n = ClipRectsInUse(rects, count);
+    std::vector<int32_t> pieces;
+    RaiseOnBadAlloc([&] {
+        pieces.reserve(4 * (2 * size_t(n) + 4));
+        auto add = [&](int32_t l, int32_t t, int32_t r, int32_t b) {
+            if (pieces.size() == pieces.capacity()) pieces.reserve(2 * pieces.capacity() + 16);
+            pieces.insert(pieces.end(), {l, t, r, b});
+        };
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t* c = rects->data() + 4 * i;
+            const int32_t l = c[0], t = c[1], r = c[2], b = c[3];
+            if (right <= l || left >= r || bottom <= t || top >= b) {
+                if (r > l && b > t) add(l, t, r, b);
+                continue;
+            }
+            if (r > l && top > t) add(l, t, r, top);
+            if (r > l && b > bottom) add(l, bottom, r, b);
+            const int32_t mt = std::max(t, top), mb = std::min(b, bottom);
+            if (left > l && mb > mt) add(l, mt, left, mb);
+            if (mb > mt && r > right) add(right, mt, r, mb);
+        }
+    });
+    const size_t pieceCount = pieces.size() / 4;
+    TClipRectArray result = RaiseOnBadAlloc([&] { return std::make_shared<const std::vector<int32_t>>(std::move(pieces)); });
+    if (pieceCount <= kMaxExcludedRects) {
+        rects = std::move(result);
+        count = int32_t(pieceCount);
+        return;
+    }
+    const TClipBox box = ClipRectsBounds(result, int32_t(pieceCount));
+    rects = RaiseOnBadAlloc([&] {
+        return std::make_shared<const std::vector<int32_t>>(std::vector<int32_t>{box.Left, box.Top, box.Right, box.Bottom});
+    });
+    count = 1;
+}
+
+void XorFocusRectPixels(uint8_t* pixels, int32_t stride, int32_t width, int32_t height,
+                        const TClipRectArray& clipRects, int32_t clipCount, int32_t left, int32_t top, int32_t right,
+                        int32_t bottom, int32_t color) {
+    if (right <= left || bottom <= top) return;
+    const uint32_t mask = ColorToRgb(color);
+    auto flip = [&](int64_t x, int64_t y) {
+        if (x < 0 || x >= width || y < 0 || y >= height || ((x + y) & 1) == 0) return;
+        if (!ClipRectsContain(clipRects, clipCount, x, y)) return;
+        *PixelPtr(pixels, stride, x, y) ^= mask;
+    };
+    // Only the part of each run that lies on the surface can change anything,
+    // so a huge rectangle costs no more than the surface. A pixel on two runs
+    // (a rectangle one pixel high or wide) is flipped twice.
+    const int64_t firstX = std::max<int64_t>(left, 0), endX = std::min<int64_t>(right, width);
+    for (int64_t x = firstX; x < endX; ++x) {
+        flip(x, top);
+        flip(x, int64_t(bottom) - 1);
+    }
+    const int64_t firstY = std::max<int64_t>(int64_t(top) + 1, 0), endY = std::min<int64_t>(int64_t(bottom) - 1, height);
+    for (int64_t y = firstY; y < endY; ++y) {
+        flip(left, y);
+        flip(int64_t(right) - 1, y);
+    }
+}
+
 } // namespace Zyl

@@ -35,6 +35,13 @@ void IntersectClipRects(TClipRectArray& rects, int32_t& count, int32_t left, int
 // start and returns their number; 0 for an empty rectangle or list.
 int32_t ClipRectsToRect(const TClipRectArray& rects, int32_t count, int32_t left, int32_t top, int32_t right,
                         int32_t bottom, std::vector<int32_t>& out);
+// Removes the rectangle from the list: each rectangle it overlaps is split
+// into the pieces above, below, left and right of it (in that order), so the
+// rectangles of a list that never overlapped still do not. A result of more
+// than 256 rectangles becomes its bounding box. A reversed rectangle (left >
+// right or top > bottom) excludes nothing and leaves the list as it was.
+void ExcludeClipRects(TClipRectArray& rects, int32_t& count, int32_t left, int32_t top, int32_t right,
+                      int32_t bottom);
 
 // TColor 0x00BBGGRR as the pixel 0x00RRGGBB (no alpha) and 0xFFRRGGBB.
 constexpr uint32_t ColorToRgb(int32_t color) {
@@ -80,6 +87,14 @@ void StretchBlitPixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_
 void CombineRop2Pixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_t dstHeight, const uint8_t* src,
                        int32_t srcStride, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
                        const TClipRectArray& clipRects, int32_t clipCount, int32_t mode);
+
+// XORs the dotted outline of the rectangle (right and bottom exclusive) with
+// the colour's blue, green and red bytes: only pixels whose x + y is odd, on
+// the surface and inside the clip list. Alpha never changes, and the same
+// call twice restores every pixel.
+void XorFocusRectPixels(uint8_t* pixels, int32_t stride, int32_t width, int32_t height,
+                        const TClipRectArray& clipRects, int32_t clipCount, int32_t left, int32_t top, int32_t right,
+                        int32_t bottom, int32_t color);
 
 // Address of pixel (x, y); rows are ptrdiff_t apart so that tall surfaces do
 // not wrap.

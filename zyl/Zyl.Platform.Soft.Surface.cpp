@@ -31,8 +31,6 @@ TRef<TPlatformSurface> TSoftSurface::CreateCompatible(int32_t width, int32_t hei
     return RaiseOnBadAlloc([&] { return TRef<TPlatformSurface>(MakeRef<TSoftSurface>(width, height, hasAlpha)); });
 }
 
-bool TSoftSurface::SaveToPng(const std::u16string& fileName) { return SavePngFile(this, fileName); }
-
 int32_t TSoftSurface::PixelAt(int32_t x, int32_t y) {
     if (x < 0 || x >= width_ || y < 0 || y >= height_) return 0;
     return PixelColour(pixels_[size_t(y) * size_t(width_) + size_t(x)], hasAlpha_);
@@ -48,10 +46,6 @@ int32_t TSoftSurface::AlphaAt(int32_t x, int32_t y) {
 
 TRef<TPlatformSurface> TSoftServices::CreateSurface(int32_t width, int32_t height, bool hasAlpha) {
     return RaiseOnBadAlloc([&] { return TRef<TPlatformSurface>(MakeRef<TSoftSurface>(width, height, hasAlpha)); });
-}
-
-TRef<TPlatformSurface> TSoftServices::LoadPngFile(const std::u16string& fileName) {
-    return Zyl::LoadPngFile(fileName, *this);
 }
 
 TRef<TPlatformSurface> TSoftServices::LoadPngMemory(const uint8_t* data, int32_t size) {

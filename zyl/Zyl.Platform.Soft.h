@@ -7,9 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Zyl.Platform.h"
+#include "Zyl.Platform.Soft.Geom.h"
 #include "Zyl.Platform.Soft.Pixels.h"
 #include "Zyl.Platform.Soft.Support.h"
 #include "Zyl.Platform.Soft.Text.h"
@@ -78,6 +80,19 @@ public:
     void Add(int32_t row, int32_t x0, int32_t x1);
 };
 
+// An int32 array held by a counted object: one parsed pen profile.
+class TSoftIntBox : public TObject {
+public:
+    std::vector<int32_t> Values;
+};
+
+// A profile text read as integers (an optional "-" then digits; any other
+// character separates): [first, (count - 1) div 2, the rest].
+std::vector<int32_t> ParsePenProfile(std::string_view text);
+// The fixed profile of pen width 2..20 for horizontal or vertical lines:
+// [shift, row count, a0, b0, a1, b1, ...]; both sets are parsed on first use.
+const std::vector<int32_t>& GetPenProfile(bool vertical, int32_t width);
+
 // What Save pushes and Restore pops. The clip array is a second reference to
 // the installed one, which is never changed in place.
 struct TSoftCanvasState {
@@ -107,8 +122,7 @@ enum : int32_t { FillPlain = 0, FillRaster = 1, FillPattern = 2 };
 
 // The software implementation of the drawing interface on one TSoftSurface.
 // Coordinates are shifted by the origin into device pixels (int64 from there
-// on); every pixel written passes the clip region. The drawing operations
-// proper are not here yet: they raise EAbstractError as the base does.
+// on); every pixel written passes the clip region.
 class TSoftCanvas : public TPlatformCanvas {
 public:
     explicit TSoftCanvas(TSoftSurface* surface);
@@ -159,6 +173,56 @@ public:
                                 int32_t dstBottom, int32_t transparentColor) override;
     TPlatformSurface* GetSurface() override { return Surface.Get(); }
 
+    // Drawing operations (Zyl.Platform.Soft.Draw.cpp).
+    void LineTo(int32_t x, int32_t y) override;
+    void Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cornerWidth,
+                   int32_t cornerHeight) override;
+    void Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void Arc(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+             int32_t y2) override;
+    void Chord(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+               int32_t y2) override;
+    void Pie(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+             int32_t y2) override;
+    void Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) override;
+    void Polygon(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex, bool winding) override;
+    void PolyBezier(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) override;
+    void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color) override;
+    void FillRectBrush(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void FrameRect(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void DrawFocusRect(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void SetPixel(int32_t x, int32_t y, int32_t color) override;
+    int32_t GetPixel(int32_t x, int32_t y) override;
+    void FloodFill(int32_t x, int32_t y, int32_t color, bool toBorder) override;
+
+    // Text (Zyl.Platform.Soft.Lettering.cpp).
+    void TextOut(int32_t x, int32_t y, const std::u16string& text) override;
+    void TextRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x, int32_t y,
+                  const std::u16string& text, bool opaque) override;
+    void TextExtent(const std::u16string& text, int32_t& width, int32_t& height) override;
+    void FontMetrics(int32_t& height, int32_t& ascent, int32_t& descent, int32_t& internalLeading,
+                     int32_t& externalLeading, int32_t& aveCharWidth, int32_t& maxCharWidth) override;
+    void SelectFont();
+    void DrawTextAt(int64_t x, int64_t y, const std::u16string& text, bool fillBackground);
+    void BlendGlyph(const TSoftGlyph& glyph, int64_t gx, int64_t gy);
+
+    // Lines in device pixels (Zyl.Platform.Soft.Lines.cpp); the caller has
+    // prepared the pen fill.
+    void ThinLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeLast);
+    void WideLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width);
+    // The same pixels as WideLine for every line, by testing each pixel.
+    void WideLineFallback(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width);
+    void StrokePolyline(const int64_t* xs, const int64_t* ys, int32_t n, bool closed);
+    // The flattened curve of points[0 .. count - 1] (at least 4), origin added.
+    void FlattenBezier(const TPlatformPoint* points, int32_t count, std::vector<int64_t>& xs,
+                       std::vector<int64_t>& ys);
+
+    // Shapes in device pixels (Zyl.Platform.Soft.Draw.cpp).
+    void OutlineRows(int64_t x, int64_t y, const TRowExtents& rows);
+    void DrawArcShape(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+                      int32_t y2, int32_t kind);
+
     // Clip work in device pixels.
     void UpdateClipBox();
     void SetClipRects(const int32_t* rects, int32_t count);
@@ -194,6 +258,12 @@ private:
                               int32_t opacity, bool useSourceAlpha, bool transparent, int32_t transparentColor);
     void SetFillFor(int32_t color, bool pattern);
     uint32_t* Pixel(int64_t x, int64_t y) const;
+    bool PenVisible() const;
+    bool BrushVisible() const;
+    void FillRows(int64_t top, int64_t bottom, int64_t x0, int64_t x1);
+    void DrawRowShape(int64_t x0, int64_t y0, int64_t w, int64_t h, bool ellipse, int64_t cornerWidth,
+                      int64_t cornerHeight);
+    void ProfileLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int32_t width);
 };
 
 } // namespace Zyl

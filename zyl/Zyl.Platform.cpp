@@ -1,5 +1,7 @@
 #include "Zyl.Platform.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <utility>
 
@@ -222,9 +224,14 @@ void TPlatformCanvas::Chord(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t
 void TPlatformCanvas::Pie(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) {
     RaiseAbstractError(kCanvas, u"Pie");
 }
-void TPlatformCanvas::Polyline(const TPlatformPoint*, int32_t) { RaiseAbstractError(kCanvas, u"Polyline"); }
-void TPlatformCanvas::Polygon(const TPlatformPoint*, int32_t, bool) { RaiseAbstractError(kCanvas, u"Polygon"); }
-void TPlatformCanvas::PolyBezier(const TPlatformPoint*, int32_t) { RaiseAbstractError(kCanvas, u"PolyBezier"); }
+int32_t UsablePointCount(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex) {
+    if (!Points || PointCount <= 0) return 0;
+    return int32_t(std::clamp<int64_t>(int64_t(LastIndex) + 1, 0, PointCount));
+}
+
+void TPlatformCanvas::Polyline(const TPlatformPoint*, int32_t, int32_t) { RaiseAbstractError(kCanvas, u"Polyline"); }
+void TPlatformCanvas::Polygon(const TPlatformPoint*, int32_t, int32_t, bool) { RaiseAbstractError(kCanvas, u"Polygon"); }
+void TPlatformCanvas::PolyBezier(const TPlatformPoint*, int32_t, int32_t) { RaiseAbstractError(kCanvas, u"PolyBezier"); }
 void TPlatformCanvas::FillRect(int32_t, int32_t, int32_t, int32_t, int32_t) {
     RaiseAbstractError(kCanvas, u"FillRect");
 }

@@ -206,12 +206,17 @@ class TPlatformPrintJob;
 // Raises EAbstractError for the operation of the class that declares it.
 [[noreturn]] void RaiseAbstractError(const char16_t* className, const char16_t* methodName);
 
-// A point of Polyline, Polygon and PolyBezier; arrays go with the index of
-// their last point, not their count.
+// A point of Polyline, Polygon and PolyBezier; arrays go with their length
+// and the index of their last point. A LastIndex beyond the array counts as
+// its last point.
 struct TPlatformPoint {
     int32_t X = 0;
     int32_t Y = 0;
 };
+
+// How many points of such an array a canvas draws: up to LastIndex, never
+// past its length; none for a nil array.
+int32_t UsablePointCount(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex);
 
 // The application's exception handler: receives the exceptions that escape
 // a timer or the handling of a window message; its result is what
@@ -635,10 +640,10 @@ public:
                        int32_t X2, int32_t Y2);
     virtual void Pie(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t X1, int32_t Y1,
                      int32_t X2, int32_t Y2);
-    virtual void Polyline(const TPlatformPoint* Points, int32_t LastIndex);
+    virtual void Polyline(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex);
     // Winding False: alternate filling.
-    virtual void Polygon(const TPlatformPoint* Points, int32_t LastIndex, bool Winding);
-    virtual void PolyBezier(const TPlatformPoint* Points, int32_t LastIndex);
+    virtual void Polygon(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex, bool Winding);
+    virtual void PolyBezier(const TPlatformPoint* Points, int32_t PointCount, int32_t LastIndex);
     // Filled with Color whatever the brush.
     virtual void FillRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Color);
     virtual void FillRectBrush(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom);

@@ -24,6 +24,7 @@ std::u16string LoadSetupScript() {
 
 int32_t ProgramRun(const std::u16string& scriptText) {
     EnsureComInitialized();
+    InitializeApplication();
     const TStringArray args = GetCommandLineArgs();
     if (!SwitchValue(args, u"/KSETUPPHASE2").empty()) return UninstallMain(args);
     // A missing journal reads as all bits set, directory bit included: only

@@ -5,8 +5,9 @@
 #include "System.Remainder.Os.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
-#include "Zyl.Platform.D2D.h"
+#include "Zyl.Platform.Shell.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Win.h"
 
 namespace KS {
 
@@ -38,6 +39,33 @@ int32_t SystemMessageBox(const std::u16string& text, const std::u16string& title
 
 } // namespace
 
+namespace {
+
+// "d2d" keeps its place in the registry, so that the application's chain
+// "d2d,gdi" is valid, while the Direct2D backend itself is not built yet:
+// never available, it leaves the chain to "gdi".
+void RegisterDirect2DPlaceholder() {
+    Zyl::RegisterCanvasBackend(u"d2d",
+                               u"Direct2D + DirectWrite (bitmap WIC; texto ClearType do sistema; formas sem antialias)",
+                               Zyl::CanvasKindBackend, Zyl::CanvasPlatformWindows, 0x9E, 40, [] { return false; },
+                               [] { return false; }, nullptr);
+}
+
+System::TRef<Zyl::TShellWinApp>& ShellAppSlot() {
+    static System::TRef<Zyl::TShellWinApp> app;
+    return app;
+}
+
+} // namespace
+
+void InitializeApplication() {
+    Zyl::SetCanvasChoice(u"d2d,gdi");
+    if (!Zyl::CurrentPlatformServices()) Zyl::ActivateCanvasBackend();
+    ShellAppSlot() = System::MakeRef<Zyl::TShellWinApp>();
+}
+
+Zyl::TShellWinApp* ShellApplication() { return ShellAppSlot().Get(); }
+
 void InitializeUnits() {
     try {
         // The core library's locks, thread bookkeeping and unhandled-exception
@@ -49,12 +77,13 @@ void InitializeUnits() {
         InitStage = 4;
         Zyl::RegisterSoftCanvasBackend();
         InitStage = 5;
-        Zyl::RegisterD2DCanvasBackend();
+        RegisterDirect2DPlaceholder();
         InitStage = 6;
-        // The widget library registers its further pieces at these stages as
-        // its subsystems arrive: 7 GDI+, 8 GDI, 10 the global
-        // screen and application, then the forms-ready flag and the
-        // control-at-point hook.
+        // Stage 7 will register GDI+, and stage 10 the global screen and
+        // application, then the forms-ready flag and the control-at-point
+        // hook, as those pieces of the widget library arrive.
+        Zyl::RegisterWinCanvasBackend();
+        InitStage = 8;
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
         InitStage = 10;

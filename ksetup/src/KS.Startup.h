@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+namespace Zyl {
+class TShellWinApp;
+}
+
 namespace KS {
 
 // Dates and times as the program writes them: Brazilian Portuguese, with
@@ -33,6 +37,14 @@ extern int32_t InitStage;
 // Initialises every unit once, first thing in ProgramMain. Creates no window
 // and chooses no canvas. An exception sets InitStage back to 0 and goes on.
 void InitializeUnits();
+
+// The application's start, before any window or message box: the canvas
+// chain "d2d,gdi" (unless "ZYL_CANVAS" chose another), its first available
+// backend activated when no services are installed yet, and the process's
+// shell application. Makes no window and no device context.
+void InitializeApplication();
+// The shell application InitializeApplication made, nil before.
+Zyl::TShellWinApp* ShellApplication();
 
 // Every message box of the entry code: the text, the title ("Instalador" or
 // "Desinstalar") and the MessageBoxW flags; returns the button pressed.

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstdlib>
+
 #include "KS.Startup.h"
+#include "Zyl.Platform.Shell.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
@@ -10,6 +15,7 @@ using namespace KS;
 TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     InitializeUnits();
     EXPECT_EQ(InitStage, 10);
+    EXPECT_NE(Zyl::FindCanvasBackend(u"gdi"), nullptr);
     const TLocaleSettings& locale = LocaleSettings;
     EXPECT_EQ(locale.ShortDateFormat, u"dd/MM/yyyy");
     EXPECT_EQ(locale.LongDateFormat, u"dddd, d' de 'MMMM' de 'yyyy");
@@ -36,11 +42,11 @@ TEST(InitializeUnits, FillsThePortugueseLocaleWithoutAccentsAndEndsAtStageTen) {
     EXPECT_TRUE(unaccented(locale.LongMonthNames));
 }
 
-TEST(InitializeUnits, RegistersThePresentersThenTheSoftAndD2DCanvasesOnceHoweverOftenItRuns) {
+TEST(InitializeUnits, RegistersThePresentersAndTheCanvasesOnceHoweverOftenItRuns) {
     Zyl::ResetCanvasBackendState();
     InitializeUnits();
     InitializeUnits();
-    ASSERT_EQ(Zyl::CanvasBackendCount(), 5);
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 6);
     EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
     EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
@@ -48,8 +54,25 @@ TEST(InitializeUnits, RegistersThePresentersThenTheSoftAndD2DCanvasesOnceHowever
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"d2d");
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Priority, 40);
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Caps, 0x9E);
-    // The installer's start chooses no canvas yet.
+    EXPECT_EQ(Zyl::CanvasBackendAt(5)->Name, u"gdi");
+    // The units choose no canvas: the application's start does.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
+    Zyl::ResetCanvasBackendState();
+}
+
+TEST(InitializeApplication, ChoosesD2DThenGdiAndFallsBackToGdi) {
+    Zyl::ResetCanvasBackendState();
+    const char* saved = std::getenv("ZYL_CANVAS");
+    const std::string keep = saved ? saved : "";
+    SetEnvironmentVariableW(L"ZYL_CANVAS", nullptr);
+    InitializeUnits();
+    InitializeApplication();
+    EXPECT_EQ(Zyl::GetCanvasChoice(), u"d2d,gdi");
+    EXPECT_EQ(Zyl::ActiveCanvasBackendName(), u"gdi");
+    EXPECT_NE(Zyl::CurrentPlatformServices(), nullptr);
+    ASSERT_NE(ShellApplication(), nullptr);
+    EXPECT_TRUE(ShellApplication()->WindowList.empty());
+    if (saved) SetEnvironmentVariableA("ZYL_CANVAS", keep.c_str());
     Zyl::ResetCanvasBackendState();
 }
 

@@ -1,6 +1,12 @@
-// Bitmaps against the current platform services: the recording memory
-// services here, whose surfaces hold real pixels. Nothing below depends on
-// them beyond the pixels and the calls every backend makes alike.
+// Bitmaps against the platform services. The fixture's tests run on the
+// recording memory services and check their call log besides the pixels;
+// the pixel suite at the end runs the same expectations on every backend
+// that can make surfaces here: the memory fake and the soft services in both
+// builds, the GDI services (DIB sections, no window) under Windows.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +16,13 @@
 #include <functional>
 
 #include "Zyl.Graphics.h"
+#include "Zyl.Platform.Soft.h"
+#include "Zyl.Test.Image.h"
 #include "Zyl.Test.Png.h"
 #include "Zyl.Test.Recording.h"
+#ifdef _WIN32
+#include "Zyl.Platform.Win.h"
+#endif
 
 using namespace Zyl;
 using namespace Zyl::Testing;
@@ -439,4 +450,134 @@ TEST(GraphicsUnit, StartUpAddsTheThemeHookAndTheFormats) {
     EXPECT_EQ(formats[1].Description, u"PNG");
     EXPECT_EQ(formats[2].Description, u"Maiusculas");
     EXPECT_NE(dynamic_cast<TBitmap*>(formats[1].GraphicClass().Get()), nullptr);
+}
+
+namespace {
+
+// A backend as the pixel suite sees it: services that make real surfaces.
+struct TBackend {
+    const char* Name;
+    TRef<TPlatformServices> (*Make)();
+};
+
+const TBackend kBackends[] = {
+    {"Memory", [] { return TRef<TPlatformServices>(MakeRef<TRecordingServices>()); }},
+    {"Soft", [] { return TRef<TPlatformServices>(MakeRef<TSoftServices>()); }},
+#ifdef _WIN32
+    {"Gdi", [] { return TRef<TPlatformServices>(MakeRef<TWinServices>()); }},
+#endif
+};
+
+// 0xAARRGGBB words as the tight B, G, R, A rows a surface holds.
+System::TBytes WordBytes(const std::vector<uint32_t>& words) {
+    System::TBytes bytes;
+    for (uint32_t w : words)
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(uint8_t(w >> shift));
+    return bytes;
+}
+
+struct TBitmapPixels : ::testing::TestWithParam<TBackend> {
+    TScopedPlatformServices scope{GetParam().Make()};
+
+    // The pixels row by row; what a surface without alpha keeps in its
+    // alpha byte is the backend's business, so it reads as opaque.
+    static std::vector<uint32_t> Pixels(TBitmap& b) {
+        std::vector<uint32_t> words = PixelWords(SurfaceBytes(*b.GetSurface()));
+        if (!b.GetSurface()->HasAlpha())
+            for (uint32_t& w : words) w |= 0xFF000000;
+        return words;
+    }
+
+    static TRef<TBitmap> MakeBitmap(int32_t width, int32_t height, const std::vector<uint32_t>& pixels,
+                                    bool alpha = false) {
+        TRef<TBitmap> b = MakeRef<TBitmap>();
+        b->AlphaMode = alpha ? 2 : 0;
+        b->SetSize(width, height);
+        FillSurface(*b->GetSurface(), WordBytes(pixels));
+        return b;
+    }
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Backends, TBitmapPixels, ::testing::ValuesIn(kBackends),
+                         [](const ::testing::TestParamInfo<TBackend>& info) { return info.param.Name; });
+
+TEST_P(TBitmapPixels, ANewBitmapIsWhiteAndAResizeKeepsTheTopLeft) {
+    TRef<TBitmap> bitmap = MakeBitmap(3, 2, {kRed, kGreen, kBlue, 0xFF010203, 0xFF040506, 0xFF070809});
+    TRef<TBitmap> fresh = MakeRef<TBitmap>();
+    fresh->SetSize(3, 2);
+    EXPECT_EQ(Pixels(*fresh), std::vector<uint32_t>(6, kWhite));
+
+    bitmap->SetWidth(4);
+    EXPECT_EQ(Pixels(*bitmap),
+              (std::vector<uint32_t>{kRed, kGreen, kBlue, kWhite, 0xFF010203, 0xFF040506, 0xFF070809, kWhite}));
+    bitmap->SetSize(2, 3);
+    EXPECT_EQ(Pixels(*bitmap), (std::vector<uint32_t>{kRed, kGreen, 0xFF010203, 0xFF040506, kWhite, kWhite}));
+}
+
+TEST_P(TBitmapPixels, TransparentDrawLeavesOutTheKeyColour) {
+    // Red at the bottom left and once more at the top right; black in the
+    // middle for the fixed mode's system colour.
+    TRef<TBitmap> source = MakeBitmap(3, 3, {kGreen, kBlue, kRed, kBlue, 0xFF000000, kBlue, kRed, kGreen, kBlue});
+    source->SetTransparent(true);
+    TRef<TBitmap> target = MakeBitmap(3, 3, std::vector<uint32_t>(9, kWhite));
+    target->GetCanvas()->Draw(source.Get());
+    EXPECT_EQ(Pixels(*target),
+              (std::vector<uint32_t>{kGreen, kBlue, kWhite, kBlue, 0xFF000000, kBlue, kWhite, kGreen, kBlue}));
+
+    source->TransparentMode = 1;
+    source->TransparentColor = TColor(0xFF000001);  // the desktop: black in the light palette
+    target = MakeBitmap(3, 3, std::vector<uint32_t>(9, kWhite));
+    target->GetCanvas()->Draw(source.Get());
+    EXPECT_EQ(Pixels(*target), (std::vector<uint32_t>{kGreen, kBlue, kRed, kBlue, kWhite, kBlue, kRed, kGreen, kBlue}));
+}
+
+TEST_P(TBitmapPixels, AssignCopiesPixelsExactlyAndSelfAssignKeepsThem) {
+    struct TCase { bool alpha; std::vector<uint32_t> pixels; };
+    const TCase cases[] = {
+        {false, {kRed, 0xFF010203, kBlue, kWhite}},
+        // Premultiplied, as a surface with alpha holds them.
+        {true, {0x80400000, 0x00000000, 0xFF123456, 0x01010101}},
+    };
+    for (const TCase& c : cases) {
+        TRef<TBitmap> source = MakeBitmap(2, 2, c.pixels, c.alpha);
+        TRef<TBitmap> bitmap = MakeBitmap(5, 5, std::vector<uint32_t>(25, kGreen));
+        bitmap->Assign(source.Get());
+        EXPECT_EQ(Pixels(*bitmap), c.pixels) << c.alpha;
+        EXPECT_EQ(bitmap->GetSurface()->HasAlpha(), c.alpha);
+
+        bitmap->Assign(bitmap.Get());
+        EXPECT_EQ(Pixels(*bitmap), c.pixels) << c.alpha;
+    }
+}
+
+TEST_P(TBitmapPixels, SavesAsBmpAndLoadsItBack) {
+    TRef<TBitmap> bitmap = MakeRef<TBitmap>();
+    TBytesStream empty;
+    ExpectRaises<EInvalidGraphic>([&] { bitmap->SaveToStream(empty); }, u"Imagem vazia");
+    EXPECT_TRUE(empty.Data.empty());
+
+    const std::vector<uint32_t> pixels{kRed, kGreen, 0xFF010203, kBlue, kWhite, 0xFF000000};
+    TRef<TBitmap> source = MakeBitmap(3, 2, pixels);
+    TBytesStream stream;
+    source->SaveToStream(stream);
+    stream.Seek(0, System::soBeginning);
+    bitmap->LoadFromStream(stream);
+    EXPECT_EQ(std::pair(bitmap->Width(), bitmap->Height()), std::pair(3, 2));
+    EXPECT_EQ(Pixels(*bitmap), pixels);
+    EXPECT_EQ(bitmap->AlphaMode, 0);
+}
+
+TEST_P(TBitmapPixels, LoadsAnOpaquePngExactly) {
+    TPngImage image;
+    image.Width = 3;
+    image.Height = 2;
+    image.ColourType = 2;
+    image.Rows = {{255, 0, 0, 0, 255, 0, 1, 2, 3}, {0, 0, 255, 255, 255, 255, 0, 0, 0}};
+    TBytesStream stream(MakePng(image));
+    TRef<TBitmap> bitmap = MakeRef<TBitmap>();
+    bitmap->LoadFromStream(stream);
+    EXPECT_EQ(std::pair(bitmap->Width(), bitmap->Height()), std::pair(3, 2));
+    EXPECT_EQ(Pixels(*bitmap), (std::vector<uint32_t>{kRed, kGreen, 0xFF010203, kBlue, kWhite, 0xFF000000}));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -91,6 +93,156 @@ TEST(SoftClipRects, ToRectWritesPiecesOrNothing) {
     EXPECT_EQ(std::vector<int32_t>(out.begin(), out.begin() + 8), (std::vector<int32_t>{90, 10, 100, 20, 200, 10, 210, 20}));
     // A count beyond the array reads only the rectangles that are there.
     EXPECT_EQ(ClipRectsToRect(rects, 50, 0, 0, 1000, 1000, out), 2);
+}
+
+TEST(ClipExclusion, PiecesInOrderOrTheListUnchanged) {
+    const int32_t lo = INT32_MIN, hi = INT32_MAX;
+    const struct {
+        const char* name;
+        std::vector<int32_t> list, excluded, result;
+    } cases[] = {
+        {"four pieces: top, bottom, left, right", {0, 0, 100, 100}, {10, 10, 20, 20},
+         {0, 0, 100, 10, 0, 20, 100, 100, 0, 10, 10, 20, 20, 10, 100, 20}},
+        {"full cover removes the rectangle", {10, 10, 20, 20, 30, 0, 40, 5}, {0, 0, 25, 100}, {30, 0, 40, 5}},
+        {"the whole plane removes everything", {0, 0, 100, 100}, {lo, lo, hi, hi}, {}},
+        {"no overlap drops only empty rectangles", {0, 0, 10, 10, 5, 5, 5, 9, 20, 0, 30, 10}, {10, 0, 20, 10},
+         {0, 0, 10, 10, 20, 0, 30, 10}},
+        {"an empty rectangle inside splits but removes nothing", {0, 0, 100, 100}, {50, 10, 50, 20},
+         {0, 0, 100, 10, 0, 20, 100, 100, 0, 10, 50, 20, 50, 10, 100, 20}},
+        {"a band across cuts left and right only", {0, 0, 100, 100}, {-5, 40, 200, 60}, {0, 0, 100, 40, 0, 60, 100, 100}},
+        {"pieces at the int32 limits", {lo, lo, hi, hi}, {0, 0, 1, 1},
+         {lo, lo, hi, 0, lo, 1, hi, hi, lo, 0, 0, 1, 1, 0, hi, 1}},
+        {"an empty list stays empty", {}, {0, 0, 10, 10}, {}},
+    };
+    for (const auto& c : cases) {
+        TClipRectArray rects = Clip(c.list);
+        int32_t count = int32_t(c.list.size() / 4);
+        ExcludeClipRects(rects, count, c.excluded[0], c.excluded[1], c.excluded[2], c.excluded[3]);
+        EXPECT_EQ(InUse(rects, count), c.result) << c.name;
+    }
+}
+
+TEST(ClipExclusion, AReversedRectangleExcludesNothing) {
+    // Run through the overlap test, (60, 10, 40, 20) would leave a left piece
+    // up to 60 and a right piece from 40: columns 40..59 twice.
+    for (const std::vector<int32_t>& reversed : {std::vector<int32_t>{60, 10, 40, 20}, {10, 60, 20, 40},
+                                                 {INT32_MAX, 0, INT32_MIN, 5}}) {
+        const TClipRectArray original = Clip({0, 0, 100, 100, 7, 7, 7, 7});
+        TClipRectArray rects = original;
+        int32_t count = 2;
+        ExcludeClipRects(rects, count, reversed[0], reversed[1], reversed[2], reversed[3]);
+        EXPECT_EQ(rects, original);
+        EXPECT_EQ(count, 2);
+    }
+}
+
+TEST(ClipExclusion, AboveTwoHundredFiftySixPiecesOnlyTheBoundingBoxRemains) {
+    // n rectangles (3i, 0, 3i + 2, 3) in a row and a band through all of them
+    // from inside the first to inside the last: a top and a bottom piece each,
+    // plus a left piece of the first and a right piece of the last.
+    auto excludeBand = [](int32_t n) {
+        std::vector<int32_t> list;
+        for (int32_t i = 0; i < n; ++i) list.insert(list.end(), {3 * i, 0, 3 * i + 2, 3});
+        TClipRectArray rects = Clip(list);
+        int32_t count = n;
+        ExcludeClipRects(rects, count, 1, 1, 3 * n - 2, 2);
+        return InUse(rects, count);
+    };
+    EXPECT_EQ(excludeBand(127).size(), 4u * 256);
+    EXPECT_EQ(excludeBand(128), (std::vector<int32_t>{0, 0, 3 * 128 - 1, 3}));
+}
+
+TEST(ClipExclusion, TheOldArrayIsNeverWritten) {
+    const TClipRectArray original = Clip({0, 0, 100, 100});
+    TClipRectArray rects = original;
+    int32_t count = 1;
+    ExcludeClipRects(rects, count, 10, 10, 20, 20);
+    EXPECT_NE(rects, original);
+    EXPECT_EQ(*original, (std::vector<int32_t>{0, 0, 100, 100}));
+}
+
+namespace {
+
+// Pixel (x, y) starts as 0x80000000 + 256 y + x, so every pixel is its own.
+TPixels Numbered(int32_t width, int32_t height) {
+    TPixels p(width, height, 0);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) p.At(x, y) = 0x80000000u + uint32_t(256 * y + x);
+    return p;
+}
+
+void Focus(TPixels& p, const TClipRectArray& clip, std::array<int32_t, 4> r, int32_t color = 0xFFFFFF) {
+    XorFocusRectPixels(p.Bits(), p.Stride(), p.Width, p.Height, clip, clip ? int32_t(clip->size() / 4) : 0, r[0],
+                       r[1], r[2], r[3], color);
+}
+
+// The pixels that differ from Numbered, as (x, y) pairs.
+std::vector<std::pair<int32_t, int32_t>> Changed(TPixels& p) {
+    const TPixels original = Numbered(p.Width, p.Height);
+    std::vector<std::pair<int32_t, int32_t>> changed;
+    for (int32_t y = 0; y < p.Height; ++y)
+        for (int32_t x = 0; x < p.Width; ++x)
+            if (p.Data[size_t(y * p.Width + x)] != original.Data[size_t(y * p.Width + x)]) changed.emplace_back(x, y);
+    return changed;
+}
+
+using TPoints = std::vector<std::pair<int32_t, int32_t>>;
+
+} // namespace
+
+TEST(FocusRectXor, DottedOutlineOfOddPixels) {
+    TPixels p = Numbered(8, 8);
+    Focus(p, Whole(p), {1, 2, 5, 6}, 0x0000FF);
+    // Outline: rows 2 and 5 for x 1..4, columns 1 and 4 for y 3..4; x + y odd.
+    EXPECT_EQ(Changed(p), (TPoints{{1, 2}, {3, 2}, {4, 3}, {1, 4}, {2, 5}, {4, 5}}));
+    // Red of the colour goes into the red byte; alpha and the rest stay.
+    EXPECT_EQ(p.At(1, 2), (0x80000000u + 256 * 2 + 1) ^ 0x00FF0000u);
+}
+
+TEST(FocusRectXor, EdgeCases) {
+    const struct {
+        const char* name;
+        std::array<int32_t, 4> rect;
+        std::vector<int32_t> clip;  // empty: the whole surface
+        TPoints changed;
+    } cases[] = {
+        {"one pixel high: each pixel twice", {0, 3, 8, 4}, {}, {}},
+        {"one pixel wide: the end rows only", {3, 2, 4, 7}, {}, {{3, 2}, {3, 6}}},
+        {"partly outside the surface", {-3, -3, 3, 3}, {}, {{2, 1}, {1, 2}}},
+        {"far beyond the int32 range of the surface", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {}, {}},
+        {"empty rectangle", {4, 4, 4, 8}, {}, {}},
+        {"clipped to the list", {0, 0, 8, 8}, {0, 0, 4, 8}, {{1, 0}, {3, 0}, {0, 1}, {0, 3}, {0, 5}, {0, 7}, {2, 7}}},
+        {"overlapping list rectangles: once", {0, 0, 4, 4}, {0, 0, 8, 8, 0, 0, 2, 2},
+         {{1, 0}, {3, 0}, {0, 1}, {3, 2}, {0, 3}, {2, 3}}},
+    };
+    for (const auto& c : cases) {
+        TPixels p = Numbered(8, 8);
+        Focus(p, c.clip.empty() ? Whole(p) : Clip(c.clip), c.rect);
+        TPoints got = Changed(p), want = c.changed;
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want) << c.name;
+    }
+    TPixels p = Numbered(8, 8);
+    Focus(p, Clip({}), {0, 0, 8, 8});
+    Focus(p, nullptr, {0, 0, 8, 8});
+    EXPECT_TRUE(Changed(p).empty());
+}
+
+TEST(FocusRectXor, TwiceRestoresAndNeighboursAreComplementary) {
+    TPixels p = Numbered(16, 16);
+    Focus(p, Whole(p), {2, 3, 13, 11}, 0x123456);
+    EXPECT_FALSE(Changed(p).empty());
+    Focus(p, Whole(p), {2, 3, 13, 11}, 0x123456);
+    EXPECT_TRUE(Changed(p).empty());
+
+    // One pixel apart, each rectangle's top row starts with the other dot.
+    TPixels a = Numbered(16, 16), b = Numbered(16, 16);
+    Focus(a, Whole(a), {2, 3, 12, 11});
+    Focus(b, Whole(b), {3, 3, 13, 11});
+    TPixels original = Numbered(16, 16);
+    for (int32_t k = 0; k < 10; ++k)
+        EXPECT_NE(a.At(2 + k, 3) == original.At(2 + k, 3), b.At(3 + k, 3) == original.At(3 + k, 3)) << k;
 }
 
 TEST(SoftFloodFill, SurfaceModeFillsTheFourConnectedArea) {

@@ -95,9 +95,9 @@ void TRecordingCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t
     Record("Ellipse(" + Args({left, top, right, bottom}) + ")");
 }
 
-void TRecordingCanvas::Polyline(const TPlatformPoint* points, int32_t lastIndex) {
+void TRecordingCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) {
     std::string call = "Polyline(";
-    for (int32_t i = 0; i <= lastIndex; ++i) call += (i ? ",(" : "(") + Args({points[i].X, points[i].Y}) + ")";
+    for (int32_t i = 0; i < UsablePointCount(points, pointCount, lastIndex); ++i) call += (i ? ",(" : "(") + Args({points[i].X, points[i].Y}) + ")";
     Record(call + ";" + Args({lastIndex}) + ")");
 }
 

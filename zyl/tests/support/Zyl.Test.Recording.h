@@ -47,7 +47,7 @@ public:
     void RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cornerWidth,
                    int32_t cornerHeight) override;
     void Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
-    void Polyline(const TPlatformPoint* points, int32_t lastIndex) override;
+    void Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) override;
     void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color) override;
     void FillRectBrush(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
     void FrameRect(int32_t left, int32_t top, int32_t right, int32_t bottom) override;

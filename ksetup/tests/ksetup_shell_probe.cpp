@@ -1,0 +1,58 @@
+// Starts the application as the installer does and shows a borderless
+// 200 x 200 window at (100, 100) whose four offscreen controls fill the
+// quadrants with red, green, blue and yellow; prints "backend=" and the
+// active canvas backend, then "ready" once the frame is on the screen, and
+// keeps the window up for the seconds given (default 5).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "KS.Startup.h"
+#include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.Shell.h"
+#include "Zyl.Test.Events.h"
+#include "Zyl.Test.Recording.h"
+
+using namespace Zyl;
+using System::MakeRef;
+using System::TRef;
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
+    KS::InitializeUnits();
+    KS::InitializeApplication();
+    TShellWinApp& app = *KS::ShellApplication();
+    const TRef<TPlatformWindow> window = app.CreateWindow();
+    window->SetBorderStyle(0);
+    window->SetPosition(100, 100);
+    window->SetSize(200, 200);
+    const TRef<Testing::TEventLog> log = MakeRef<Testing::TEventLog>();
+    const int32_t colours[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF};
+    std::vector<TRef<TOffscreenControl>> controls;
+    for (int i = 0; i < 4; ++i) {
+        auto control = MakeRef<TOffscreenControl>();
+        control->Events = MakeRef<Testing::TRecordingEvents>("Q", log, colours[i]);
+        control->SetBounds((i % 2) * 100, (i / 2) * 100, 100, 100);
+        window->AddChild(control.Get(), (i % 2) * 100, (i / 2) * 100);
+        controls.push_back(control);
+    }
+    window->Show();
+    const std::u16string backend = ActiveCanvasBackendName();
+    std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
+    const ULONGLONG start = GetTickCount64();
+    bool ready = false;
+    while (GetTickCount64() - start < ULONGLONG(seconds) * 1000) {
+        app.ProcessMessages();
+        if (!ready && GetTickCount64() - start > 700) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            ready = true;
+        }
+        app.WaitForEvents(50);
+    }
+    static_cast<TShellWinWindow&>(*window).Destroy();
+    return 0;
+}

@@ -1,0 +1,36 @@
+"""Starts the shell probe under Wine on the current X display, takes the
+root window with xwd and checks the four quadrants of its window pixel by
+pixel through ImageMagick (called by its full path)."""
+import os
+import subprocess
+import sys
+import tempfile
+
+emulator, probe = sys.argv[1], sys.argv[2]
+process = subprocess.Popen([emulator, probe, "6"], stdout=subprocess.PIPE, text=True)
+lines = []
+for line in process.stdout:
+    lines.append(line.strip())
+    if line.strip() == "ready":
+        break
+assert "backend=gdi" in lines, lines
+with tempfile.TemporaryDirectory() as folder:
+    xwd = os.path.join(folder, "root.xwd")
+    png = os.path.join(folder, "root.png")
+    subprocess.run(["xwd", "-root", "-silent", "-display", os.environ["DISPLAY"], "-out", xwd], check=True)
+    subprocess.run(["/usr/bin/convert", xwd, png], check=True)
+    if os.environ.get("KS_SCREENSHOT_KEEP"):
+        subprocess.run(["cp", png, os.environ["KS_SCREENSHOT_KEEP"]], check=True)
+    expected = {(100, 100): (255, 0, 0), (299, 100): (0, 255, 0), (100, 299): (0, 0, 255),
+                (299, 299): (255, 255, 0), (150, 150): (255, 0, 0), (250, 250): (255, 255, 0)}
+    failures = []
+    for (x, y), colour in expected.items():
+        out = subprocess.run(["/usr/bin/convert", png, "-crop", f"1x1+{x}+{y}", "-depth", "8", "rgb:-"],
+                             check=True, capture_output=True).stdout
+        if tuple(out[:3]) != colour:
+            failures.append(f"({x},{y}) is {tuple(out[:3])}, expected {colour}")
+process.wait(timeout=60)
+if failures:
+    print("\n".join(failures))
+    sys.exit(1)
+print("screenshot ok")
