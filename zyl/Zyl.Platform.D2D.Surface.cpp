@@ -93,10 +93,22 @@ int32_t TD2DSurface::AlphaAt(int32_t x, int32_t y) {
     return Bits_[int64_t(y) * Stride_ + int64_t(x) * 4 + 3];
 }
 
+namespace {
+
+int32_t RenderTargetFailuresLeft = 0;
+
+} // namespace
+
+void FailD2DRenderTargetsForTests(int32_t count) { RenderTargetFailuresLeft = count; }
+
 void TD2DSurface::EnsureRenderTarget() {
     if (RenderTarget) return;
     TComPtr<ID2D1Factory> factory = GetD2DFactory();
     HRESULT hr = E_FAIL;
+    if (RenderTargetFailuresLeft > 0) {
+        --RenderTargetFailuresLeft;
+        factory.Reset();
+    }
     if (factory) {
         const D2D1_RENDER_TARGET_PROPERTIES properties = RenderTargetProperties(HasAlpha_);
         hr = factory->CreateWicBitmapRenderTarget(WicBitmap.Get(), &properties, RenderTarget.Out());

@@ -9,6 +9,7 @@
 #include "System.Remainder.Os.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.D2D.Fixture.h"
 #include "Zyl.Platform.D2D.h"
 #include "Zyl.Platform.Png.h"
 #include "Zyl.Test.Env.h"
@@ -18,21 +19,12 @@
 
 using namespace Zyl;
 using Zyl::Testing::TScopedEnvVar;
+using Zyl::Testing::Raw;
+using Zyl::Testing::RefCount;
+using Zyl::Testing::RequireStarted;
 
 namespace {
 
-// The start is decided once per process; this process always wants it.
-void RequireStarted() {
-    TScopedEnvVar missing(u"ZYL_D2D_MISSING", std::nullopt);
-    ASSERT_TRUE(StartD2DOnce()) << Testing::Narrow(GetD2DLastError());
-}
-
-// Without flushing or marking anything, as a reader behind the surface's back.
-uint32_t Raw(TD2DSurface& s, int32_t x, int32_t y) {
-    uint32_t v;
-    std::memcpy(&v, static_cast<uint8_t*>(s.NativeHandle()) + y * s.Stride() + x * 4, 4);
-    return v;
-}
 
 void SetRaw(TD2DSurface& s, int32_t x, int32_t y, uint32_t v) { std::memcpy(s.Bits() + y * s.Stride() + x * 4, &v, 4); }
 
@@ -42,11 +34,6 @@ void Fill(TD2DSurface& s, float left, float top, float right, float bottom, D2D1
     s.BeginSurfaceDraw();
     s.DrawBrush->SetColor(colour);
     s.RenderTarget->FillRectangle(D2D1::RectF(left, top, right, bottom), s.DrawBrush.Get());
-}
-
-ULONG RefCount(IUnknown* p) {
-    p->AddRef();
-    return p->Release();
 }
 
 // Runs this test program again with only the start case, so that the cached
