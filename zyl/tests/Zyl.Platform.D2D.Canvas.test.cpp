@@ -12,6 +12,9 @@
 #include "System.Remainder.Os.h"
 #include "Zyl.Platform.D2D.Fixture.h"
 #include "Zyl.Platform.D2D.h"
+#include "Zyl.Platform.Drawn.h"
+#include "Zyl.Platform.Offscreen.h"
+#include "Zyl.Platform.Soft.h"
 #include "Zyl.Test.Memory.h"
 
 using namespace Zyl;
@@ -586,4 +589,69 @@ TEST(D2DCanvas, CanvasesReleaseEveryReferenceTheyTake) {
     EXPECT_EQ(RefCount(GetWicFactory().Get()), wic);
     EXPECT_EQ(RefCount(GetD2DSharedTarget().Get()), shared);
     EXPECT_EQ(RefCount(GetDWriteFactory().Get()), write);
+}
+
+// ---- The library's own widgets --------------------------------------------------
+
+namespace {
+
+struct TWidgetPicture {
+    std::vector<uint32_t> Pixels;
+    int32_t Width = 0;
+};
+
+// The drawn button, check box, radio button and scroll bar in one window,
+// drawn through `services`; the picture is also written to `png` for a
+// person to look at.
+TWidgetPicture DrawWidgets(TRef<TPlatformServices> services, const std::u16string& png) {
+    Testing::TScopedPlatformServices scoped(services);
+    auto app = System::MakeRef<TDrawnApp>(System::MakeRef<TOffscreenApp>());
+    const TRef<TPlatformWindow> window = app->CreateWindow();
+    window->SetSize(240, 160);
+    auto* shell = static_cast<TOffscreenWindow*>(static_cast<TDrawnWindow*>(window.Get())->ShellWindow.Get());
+    shell->Show();
+    std::vector<TRef<TPlatformControl>> controls;
+    const auto place = [&](TRef<TPlatformControl> control, int32_t x, int32_t y, int32_t w, int32_t h) {
+        window->AddChild(control.Get(), x, y);
+        control->SetBounds(x, y, w, h);
+        controls.push_back(control);
+        return control;
+    };
+    place(app->CreateButton(), 10, 10, 80, 24);
+    place(app->CreateCheckBox(), 10, 50, 20, 20)->SetChecked(true);
+    place(app->CreateRadioButton(), 40, 50, 20, 20)->SetChecked(true);
+    place(app->CreateScrollBar(), 120, 10, 20, 120);
+    place(app->CreateButton(), 10, 110, 90, 26)->SetText(u"Avançar");
+    shell->RequestFullRepaint();
+    shell->RenderWindowSurface();
+    const TRef<TPlatformSurface> surface = shell->GetSurface();
+    surface->SaveToPng(png);
+    TWidgetPicture picture{{}, surface->Width()};
+    for (int32_t y = 0; y < surface->Height(); ++y)
+        for (int32_t x = 0; x < surface->Width(); ++x) picture.Pixels.push_back(uint32_t(surface->PixelAt(x, y)));
+    return picture;
+}
+
+} // namespace
+
+TEST(D2DCanvas, DrawsTheLibrarysWidgetsAsTheSoftRendererDoes) {
+    RequireStarted();
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::u16string folder = System::FromWStr(temp);
+    const TWidgetPicture soft = DrawWidgets(System::MakeRef<TSoftServices>(), folder + u"zyl_d2d_widgets_soft.png");
+    const TWidgetPicture d2d = DrawWidgets(System::MakeRef<TD2DServices>(), folder + u"zyl_d2d_widgets_d2d.png");
+    ASSERT_EQ(soft.Pixels.size(), d2d.Pixels.size());
+    // Everything but the caption (soft has fonts of its own) and the round
+    // radio button (both aliased, with their own edge rules) is exact.
+    std::string differences;
+    int32_t roundDifferences = 0;
+    for (size_t i = 0; i < soft.Pixels.size(); ++i) {
+        const int32_t x = int32_t(i) % soft.Width, y = int32_t(i) / soft.Width;
+        if (soft.Pixels[i] == d2d.Pixels[i] || In(x, y, 12, 112, 98, 134)) continue;
+        if (In(x, y, 40, 50, 60, 70)) ++roundDifferences;
+        else if (differences.size() < 400) differences += std::to_string(x) + "," + std::to_string(y) + " ";
+    }
+    EXPECT_EQ(differences, "");
+    EXPECT_LE(roundDifferences, 40);
 }
