@@ -13,7 +13,7 @@ for line in process.stdout:
     lines.append(line.strip())
     if line.strip() == "ready":
         break
-assert "backend=gdi" in lines, lines
+assert "backend=d2d" in lines, lines
 with tempfile.TemporaryDirectory() as folder:
     xwd = os.path.join(folder, "root.xwd")
     png = os.path.join(folder, "root.png")
