@@ -188,63 +188,60 @@ TComPtr<ID2D1PathGeometry> TD2DCanvas::BuildPolyGeometry(const std::vector<D2D1_
     return geometry;
 }
 
-void TD2DCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) {
-    const int32_t n = UsablePointCount(points, pointCount, lastIndex);
-    if (n < 2 || CurrentState.PenStyle == 5) return;
+void TD2DCanvas::PointsShape(const TPlatformPoint* points, int32_t n, const TPointsDraw& prepare) {
     int64_t b[4];
     PolyBounds(points, n, b);
     WithRop(b[0], b[1], b[2], b[3], [&] {
+        // Inside a layer the origin has moved: everything is computed again.
         int64_t d[4];
         PolyBounds(points, n, d);
         const std::vector<D2D1_POINT_2F> device = DevicePoints(points, n);
-        ForEachPiece(d[0], d[1], d[2], d[3], true, [&](const D2D1_RECT_F&) { DrawPolyPoints(device, false); });
+        if (const TPieceDraw draw = prepare(device)) ForEachPiece(d[0], d[1], d[2], d[3], true, draw);
+    });
+}
+
+void TD2DCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) {
+    const int32_t n = UsablePointCount(points, pointCount, lastIndex);
+    if (n < 2 || CurrentState.PenStyle == 5) return;
+    PointsShape(points, n, [&](const std::vector<D2D1_POINT_2F>& device) -> TPieceDraw {
+        return [&](const D2D1_RECT_F&) { DrawPolyPoints(device, false); };
     });
 }
 
 void TD2DCanvas::Polygon(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex, bool winding) {
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 2) return;
-    int64_t b[4];
-    PolyBounds(points, n, b);
-    WithRop(b[0], b[1], b[2], b[3], [&] {
-        int64_t d[4];
-        PolyBounds(points, n, d);
-        const std::vector<D2D1_POINT_2F> device = DevicePoints(points, n);
+    PointsShape(points, n, [&](const std::vector<D2D1_POINT_2F>& device) -> TPieceDraw {
         TComPtr<ID2D1PathGeometry> fill;
         if (n != 2 && CurrentState.BrushStyle != 1)
             fill = BuildPolyGeometry(device, winding ? D2D1_FILL_MODE_WINDING : D2D1_FILL_MODE_ALTERNATE, true);
-        ForEachPiece(d[0], d[1], d[2], d[3], true, [&](const D2D1_RECT_F&) {
+        return [this, fill, &device](const D2D1_RECT_F&) {
             if (fill)
                 if (ID2D1Brush* brush = FillBrush()) Target()->FillGeometry(fill.Get(), brush, nullptr);
             if (CurrentState.PenStyle != 5) DrawPolyPoints(device, true);
-        });
+        };
     });
 }
 
 void TD2DCanvas::PolyBezier(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) {
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 4) return;
-    if (CurrentState.PenStyle != 5) {
-        int64_t b[4];
-        PolyBounds(points, n, b);
-        WithRop(b[0], b[1], b[2], b[3], [&] {
-            int64_t d[4];
-            PolyBounds(points, n, d);
-            const std::vector<D2D1_POINT_2F> device = DevicePoints(points, n);
+    if (CurrentState.PenStyle != 5)
+        PointsShape(points, n, [&](const std::vector<D2D1_POINT_2F>& device) -> TPieceDraw {
             TComPtr<ID2D1PathGeometry> geometry;
             TComPtr<ID2D1GeometrySink> sink;
             const TComPtr<ID2D1Factory> factory = GetD2DFactory();
             if (!factory || factory->CreatePathGeometry(geometry.Out()) != S_OK || geometry->Open(sink.Out()) != S_OK)
-                return;
+                return nullptr;
             sink->SetFillMode(D2D1_FILL_MODE_ALTERNATE);
             sink->BeginFigure(device[0], D2D1_FIGURE_BEGIN_HOLLOW);
+            // Points after the last whole group of three are left out.
             for (int32_t j = 3; j < n; j += 3)
                 sink->AddBezier(D2D1::BezierSegment(device[size_t(j - 2)], device[size_t(j - 1)], device[size_t(j)]));
             sink->EndFigure(D2D1_FIGURE_END_OPEN);
-            if (sink->Close() != S_OK) return;
-            ForEachPiece(d[0], d[1], d[2], d[3], true, [&](const D2D1_RECT_F&) { StrokeGeometry(geometry.Get()); });
+            if (sink->Close() != S_OK) return nullptr;
+            return [this, geometry](const D2D1_RECT_F&) { StrokeGeometry(geometry.Get()); };
         });
-    }
     PenX = points[n - 1].X, PenY = points[n - 1].Y;
 }
 
@@ -281,13 +278,7 @@ void TD2DCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bot
                 if (ID2D1Brush* pen = PenBrush()) Target()->DrawRectangle(frame, pen, 1.0f, stroke);
             } else if (w < 2) {
                 if (fill) FillDeviceRect(L + 1, T + 1, R - 1, B - 1, FillBrush());
-                ID2D1Brush* pen = PenBrush();
-                FillDeviceRect(L, T, R, T + 1, pen);
-                if (T < B - 1) FillDeviceRect(L, B - 1, R, B, pen);
-                if (T + 1 < B - 1) {
-                    FillDeviceRect(L, T + 1, L + 1, B - 1, pen);
-                    if (L < R - 1) FillDeviceRect(R - 1, T + 1, R, B - 1, pen);
-                }
+                FrameBars(L, T, R, B, PenBrush());
             } else {
                 if (fill) FillDeviceRect(L + w, T + w, R - 1, B - 1, FillBrush());
                 ID2D1Brush* pen = PenBrush();
@@ -300,55 +291,59 @@ void TD2DCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bot
     });
 }
 
+void TD2DCanvas::BoxShape(int32_t left, int32_t top, int32_t right, int32_t bottom, const TBoxDraw& prepare) {
+    const auto margin = [&] { return CurrentState.PenStyle == 5 ? int64_t(0) : int64_t(CurrentState.PenWidth); };
+    const auto box = [&](int64_t (&d)[4]) {
+        d[0] = int64_t(left) + CurrentState.OriginX, d[1] = int64_t(top) + CurrentState.OriginY;
+        d[2] = int64_t(right) + CurrentState.OriginX, d[3] = int64_t(bottom) + CurrentState.OriginY;
+    };
+    int64_t b[4];
+    box(b);
+    const int64_t g = margin();
+    WithRop(b[0] - g, b[1] - g, b[2] + g, b[3] + g, [&] {
+        // Inside a layer the origin has moved: everything is computed again.
+        int64_t d[4];
+        box(d);
+        const int64_t m = margin();
+        if (PrepareClipPieces(d[0] - m, d[1] - m, d[2] + m, d[3] + m) == 0) return;
+        if (const TPieceDraw draw = prepare(d[0], d[1], d[2], d[3]))
+            ForEachPiece(d[0] - m, d[1] - m, d[2] + m, d[3] + m, true, draw);
+    });
+}
+
 void TD2DCanvas::RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t ew, int32_t eh) {
     if (left >= right || top >= bottom) return;
     if (ew < 1 || eh < 1) return Rectangle(left, top, right, bottom);
-    const auto draw = [&] {
-        const int64_t L = int64_t(left) + CurrentState.OriginX, T = int64_t(top) + CurrentState.OriginY;
-        const int64_t R = int64_t(right) + CurrentState.OriginX, B = int64_t(bottom) + CurrentState.OriginY;
-        const int64_t g = CurrentState.PenStyle == 5 ? 0 : CurrentState.PenWidth;
+    BoxShape(left, top, right, bottom, [&](int64_t L, int64_t T, int64_t R, int64_t B) -> TPieceDraw {
         const float rx = std::min(float(ew) / 2.0f, float(R - L) / 2.0f), ry = std::min(float(eh) / 2.0f, float(B - T) / 2.0f);
-        ForEachPiece(L - g, T - g, R + g, B + g, true, [&](const D2D1_RECT_F&) {
+        const D2D1_RECT_F fill = D2D1::RectF(float(L), float(T), float(R), float(B));
+        const D2D1_RECT_F frame = D2D1::RectF(float(L) + 0.5f, float(T) + 0.5f, float(R) - 0.5f, float(B) - 0.5f);
+        return [=, this](const D2D1_RECT_F&) {
             if (CurrentState.BrushStyle != 1)
-                if (ID2D1Brush* brush = FillBrush())
-                    Target()->FillRoundedRectangle(
-                        D2D1::RoundedRect(D2D1::RectF(float(L), float(T), float(R), float(B)), rx, ry), brush);
+                if (ID2D1Brush* brush = FillBrush()) Target()->FillRoundedRectangle(D2D1::RoundedRect(fill, rx, ry), brush);
             if (CurrentState.PenStyle == 5) return;
             float width = 1.0f;
             ID2D1StrokeStyle* stroke = PenStroke(width);
             if (ID2D1Brush* pen = PenBrush())
-                Target()->DrawRoundedRectangle(
-                    D2D1::RoundedRect(D2D1::RectF(float(L) + 0.5f, float(T) + 0.5f, float(R) - 0.5f, float(B) - 0.5f),
-                                      rx - 0.5f, ry - 0.5f),
-                    pen, width, stroke);
-        });
-    };
-    const int64_t g = CurrentState.PenStyle == 5 ? 0 : CurrentState.PenWidth;
-    WithRop(int64_t(left) + CurrentState.OriginX - g, int64_t(top) + CurrentState.OriginY - g,
-            int64_t(right) + CurrentState.OriginX + g, int64_t(bottom) + CurrentState.OriginY + g, draw);
+                Target()->DrawRoundedRectangle(D2D1::RoundedRect(frame, rx - 0.5f, ry - 0.5f), pen, width, stroke);
+        };
+    });
 }
 
 void TD2DCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (left >= right || top >= bottom) return;
-    const auto draw = [&] {
-        const int64_t L = int64_t(left) + CurrentState.OriginX, T = int64_t(top) + CurrentState.OriginY;
-        const int64_t R = int64_t(right) + CurrentState.OriginX, B = int64_t(bottom) + CurrentState.OriginY;
-        const int64_t g = CurrentState.PenStyle == 5 ? 0 : CurrentState.PenWidth;
+    BoxShape(left, top, right, bottom, [&](int64_t L, int64_t T, int64_t R, int64_t B) -> TPieceDraw {
         const D2D1_POINT_2F c = D2D1::Point2F(float(L + R) / 2.0f, float(T + B) / 2.0f);
-        const float rx = float(int64_t(right) - left) / 2.0f, ry = float(int64_t(bottom) - top) / 2.0f;
-        ForEachPiece(L - g, T - g, R + g, B + g, true, [&](const D2D1_RECT_F&) {
+        const float rx = float(R - L) / 2.0f, ry = float(B - T) / 2.0f;
+        return [=, this](const D2D1_RECT_F&) {
             if (CurrentState.BrushStyle != 1)
                 if (ID2D1Brush* brush = FillBrush()) Target()->FillEllipse(D2D1::Ellipse(c, rx, ry), brush);
             if (CurrentState.PenStyle == 5) return;
             float width = 1.0f;
             ID2D1StrokeStyle* stroke = PenStroke(width);
-            if (ID2D1Brush* pen = PenBrush())
-                Target()->DrawEllipse(D2D1::Ellipse(c, rx - 0.5f, ry - 0.5f), pen, width, stroke);
-        });
-    };
-    const int64_t g = CurrentState.PenStyle == 5 ? 0 : CurrentState.PenWidth;
-    WithRop(int64_t(left) + CurrentState.OriginX - g, int64_t(top) + CurrentState.OriginY - g,
-            int64_t(right) + CurrentState.OriginX + g, int64_t(bottom) + CurrentState.OriginY + g, draw);
+            if (ID2D1Brush* pen = PenBrush()) Target()->DrawEllipse(D2D1::Ellipse(c, rx - 0.5f, ry - 0.5f), pen, width, stroke);
+        };
+    });
 }
 
 // ---- Arcs ---------------------------------------------------------------------
@@ -409,25 +404,19 @@ TComPtr<ID2D1PathGeometry> TD2DCanvas::BuildArcGeometry(int64_t L, int64_t T, in
 void TD2DCanvas::ArcShape(int32_t mode, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3,
                           int32_t y3, int32_t x4, int32_t y4) {
     if (left >= right || top >= bottom) return;
-    const auto draw = [&] {
+    BoxShape(left, top, right, bottom, [&](int64_t L, int64_t T, int64_t R, int64_t B) -> TPieceDraw {
         const int64_t ox = CurrentState.OriginX, oy = CurrentState.OriginY;
-        const int64_t L = left + ox, T = top + oy, R = right + ox, B = bottom + oy;
-        const int64_t g = CurrentState.PenStyle == 5 ? 0 : CurrentState.PenWidth;
-        if (PrepareClipPieces(L - g, T - g, R + g, B + g) == 0) return;
         TComPtr<ID2D1PathGeometry> fill, stroke;
         if (mode != 0 && CurrentState.BrushStyle != 1)
             fill = BuildArcGeometry(L, T, R, B, x3 + ox, y3 + oy, x4 + ox, y4 + oy, 0.0f, mode);
         if (CurrentState.PenStyle != 5)
             stroke = BuildArcGeometry(L, T, R, B, x3 + ox, y3 + oy, x4 + ox, y4 + oy, 0.5f, mode);
-        ForEachPiece(L - g, T - g, R + g, B + g, true, [&](const D2D1_RECT_F&) {
+        return [this, fill, stroke](const D2D1_RECT_F&) {
             if (fill)
                 if (ID2D1Brush* brush = FillBrush()) Target()->FillGeometry(fill.Get(), brush, nullptr);
             StrokeGeometry(stroke.Get());
-        });
-    };
-    const int64_t g = CurrentState.PenStyle == 5 ? 0 : CurrentState.PenWidth;
-    WithRop(int64_t(left) + CurrentState.OriginX - g, int64_t(top) + CurrentState.OriginY - g,
-            int64_t(right) + CurrentState.OriginX + g, int64_t(bottom) + CurrentState.OriginY + g, draw);
+        };
+    });
 }
 
 void TD2DCanvas::Arc(int32_t l, int32_t t, int32_t r, int32_t b, int32_t x3, int32_t y3, int32_t x4, int32_t y4) {
@@ -463,15 +452,16 @@ void TD2DCanvas::FrameRect(int32_t left, int32_t top, int32_t right, int32_t bot
     if (top >= bottom || left >= right || CurrentState.BrushStyle == 1) return;
     const int64_t L = int64_t(left) + CurrentState.OriginX, T = int64_t(top) + CurrentState.OriginY;
     const int64_t R = int64_t(right) + CurrentState.OriginX, B = int64_t(bottom) + CurrentState.OriginY;
-    ForEachPiece(L, T, R, B, true, [&](const D2D1_RECT_F&) {
-        ID2D1Brush* brush = FillBrush();
-        FillDeviceRect(L, T, R, T + 1, brush);
-        if (T < B - 1) FillDeviceRect(L, B - 1, R, B, brush);
-        if (T + 1 < B - 1) {
-            FillDeviceRect(L, T + 1, L + 1, B - 1, brush);
-            if (L < R - 1) FillDeviceRect(R - 1, T + 1, R, B - 1, brush);
-        }
-    });
+    ForEachPiece(L, T, R, B, true, [&](const D2D1_RECT_F&) { FrameBars(L, T, R, B, FillBrush()); });
+}
+
+void TD2DCanvas::FrameBars(int64_t L, int64_t T, int64_t R, int64_t B, ID2D1Brush* brush) {
+    FillDeviceRect(L, T, R, T + 1, brush);
+    if (T < B - 1) FillDeviceRect(L, B - 1, R, B, brush);
+    if (T + 1 < B - 1) {
+        FillDeviceRect(L, T + 1, L + 1, B - 1, brush);
+        if (L < R - 1) FillDeviceRect(R - 1, T + 1, R, B - 1, brush);
+    }
 }
 
 } // namespace Zyl

@@ -267,6 +267,8 @@ private:
     ID2D1StrokeStyle* PenStroke(float& width);
     void StrokeGeometry(ID2D1Geometry* geometry);
     void FillDeviceRect(int64_t left, int64_t top, int64_t right, int64_t bottom, ID2D1Brush* brush);
+    // The one-pixel frame of a rectangle: top, bottom, then the sides between.
+    void FrameBars(int64_t left, int64_t top, int64_t right, int64_t bottom, ID2D1Brush* brush);
 
     // Pen modes other than copy: the drawing goes into a layer first.
     void WithRop(int64_t left, int64_t top, int64_t right, int64_t bottom, const std::function<void()>& draw);
@@ -280,6 +282,14 @@ private:
     TComPtr<ID2D1PathGeometry> BuildArcGeometry(int64_t left, int64_t top, int64_t right, int64_t bottom,
                                                 int64_t x3, int64_t y3, int64_t x4, int64_t y4, float inset,
                                                 int32_t mode);
+    // A shape over points or in a box: `prepare` gets the device points or
+    // box (after any layer moved the origin) and gives the drawing of one
+    // clip piece, or nil to draw nothing; the box's pieces take the pen's
+    // width as margin.
+    using TPointsDraw = std::function<TPieceDraw(const std::vector<D2D1_POINT_2F>& device)>;
+    using TBoxDraw = std::function<TPieceDraw(int64_t left, int64_t top, int64_t right, int64_t bottom)>;
+    void PointsShape(const TPlatformPoint* points, int32_t count, const TPointsDraw& prepare);
+    void BoxShape(int32_t left, int32_t top, int32_t right, int32_t bottom, const TBoxDraw& prepare);
     void ArcShape(int32_t mode, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3,
                   int32_t x4, int32_t y4);
     std::vector<D2D1_POINT_2F> DevicePoints(const TPlatformPoint* points, int32_t count) const;
