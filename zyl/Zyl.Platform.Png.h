@@ -58,4 +58,13 @@ inline uint8_t Unpremultiply(uint32_t c, uint32_t alpha) {
     return uint8_t(v > 255 ? 255 : v);
 }
 
+// The colour a stored 32-bit pixel shows (red in the low byte); without
+// alpha the alpha byte is ignored.
+inline int32_t PixelColour(uint32_t pixel, bool hasAlpha) {
+    const uint32_t a = hasAlpha ? pixel >> 24 : 255;
+    const uint32_t b = Unpremultiply(pixel & 0xFF, a), g = Unpremultiply(pixel >> 8 & 0xFF, a),
+                   r = Unpremultiply(pixel >> 16 & 0xFF, a);
+    return int32_t(r | g << 8 | b << 16);
+}
+
 } // namespace Zyl

@@ -33,11 +33,7 @@ TRef<TPlatformSurface> TSoftSurface::CreateCompatible(int32_t width, int32_t hei
 
 int32_t TSoftSurface::PixelAt(int32_t x, int32_t y) {
     if (x < 0 || x >= width_ || y < 0 || y >= height_) return 0;
-    const uint32_t p = pixels_[size_t(y) * size_t(width_) + size_t(x)];
-    const uint32_t a = hasAlpha_ ? p >> 24 : 255;
-    const uint32_t b = Unpremultiply(p & 0xFF, a), g = Unpremultiply(p >> 8 & 0xFF, a),
-                   r = Unpremultiply(p >> 16 & 0xFF, a);
-    return int32_t(r | g << 8 | b << 16);
+    return PixelColour(pixels_[size_t(y) * size_t(width_) + size_t(x)], hasAlpha_);
 }
 
 int32_t TSoftSurface::AlphaAt(int32_t x, int32_t y) {

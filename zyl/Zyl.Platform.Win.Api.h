@@ -1,7 +1,7 @@
 // The Windows functions that the GDI backend and the native services call,
 // each bound by name on its first call (System::TLazyProc), and the holders
 // that release what those calls hand out. Internal to the Zyl.Platform.Win
-// files.
+// files and the Direct2D backend's text.
 #pragma once
 
 #include <windows.h>
@@ -43,6 +43,7 @@ ZYL_BIND("gdi32.dll", GetDeviceCaps);
 ZYL_BIND("gdi32.dll", GetPixel);
 ZYL_BIND("gdi32.dll", GetStockObject);
 ZYL_BIND("gdi32.dll", GetTextExtentPoint32W);
+ZYL_BIND("gdi32.dll", GetTextFaceW);
 ZYL_BIND("gdi32.dll", GetTextMetricsW);
 ZYL_BIND("gdi32.dll", GetViewportOrgEx);
 ZYL_BIND("gdi32.dll", IntersectClipRect);

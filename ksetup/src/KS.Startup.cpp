@@ -8,6 +8,7 @@
 #include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.D2D.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Platform.Soft.h"
 #include "Zyl.Platform.Win.h"
@@ -38,20 +39,6 @@ void FillLocaleSettings() {
 int32_t SystemMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
     static System::TLazyProc<decltype(&::MessageBoxW)> messageBox(u"user32.dll", "MessageBoxW");
     return messageBox()(nullptr, System::WStr(text), System::WStr(title), flags);
-}
-
-} // namespace
-
-namespace {
-
-// "d2d" keeps its place in the registry, so that the application's chain
-// "d2d,gdi" is valid, while the Direct2D backend itself is not built yet:
-// never available, it leaves the chain to "gdi".
-void RegisterDirect2DPlaceholder() {
-    Zyl::RegisterCanvasBackend(u"d2d",
-                               u"Direct2D + DirectWrite (bitmap WIC; texto ClearType do sistema; formas sem antialias)",
-                               Zyl::CanvasKindBackend, Zyl::CanvasPlatformWindows, 0x9E, 40, [] { return false; },
-                               [] { return false; }, nullptr);
 }
 
 System::TRef<Zyl::TShellWinApp>& ShellAppSlot() {
@@ -87,7 +74,7 @@ void InitializeUnits() {
         InitStage = 4;
         Zyl::RegisterSoftCanvasBackend();
         InitStage = 5;
-        RegisterDirect2DPlaceholder();
+        Zyl::RegisterD2DCanvasBackend();
         InitStage = 6;
         // Stage 7 will register GDI+ once that backend arrives.
         Zyl::RegisterWinCanvasBackend();

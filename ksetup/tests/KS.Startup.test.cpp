@@ -11,6 +11,7 @@
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.D2D.h"
 #include "Zyl.Platform.Win.h"
 
 using namespace KS;
@@ -55,21 +56,29 @@ TEST(InitializeUnits, RegistersThePresentersAndTheCanvasesOnceHoweverOftenItRuns
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
     EXPECT_EQ(Zyl::CanvasBackendAt(3)->Name, u"soft");
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"d2d");
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Priority, 40);
+    EXPECT_EQ(Zyl::CanvasBackendAt(4)->Caps, 0x9E);
     EXPECT_EQ(Zyl::CanvasBackendAt(5)->Name, u"gdi");
     // The units choose no canvas: the application's start does.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
     Zyl::ResetCanvasBackendState();
 }
 
-TEST(InitializeApplication, ChoosesD2DThenGdiAndFallsBackToGdi) {
+// The tests run under an X display, where Wine's Direct2D works; without
+// one, or with ZYL_D2D_MISSING set, the chain falls to "gdi" (the Direct2D
+// backend's own tests run those cases).
+TEST(InitializeApplication, ChoosesD2DWhereItStarts) {
     Zyl::ResetCanvasBackendState();
     const char* saved = std::getenv("ZYL_CANVAS");
     const std::string keep = saved ? saved : "";
     SetEnvironmentVariableW(L"ZYL_CANVAS", nullptr);
+    SetEnvironmentVariableW(L"ZYL_D2D_MISSING", nullptr);
     InitializeUnits();
     InitializeApplication();
     EXPECT_EQ(Zyl::GetCanvasChoice(), u"d2d,gdi");
-    EXPECT_EQ(Zyl::ActiveCanvasBackendName(), u"gdi");
+    const std::u16string why = Zyl::GetD2DLastError(); // ASCII
+    EXPECT_EQ(Zyl::ActiveCanvasBackendName(), u"d2d") << std::string(why.begin(), why.end());
+    EXPECT_NE(dynamic_cast<Zyl::TD2DServices*>(Zyl::CurrentPlatformServices()), nullptr);
     EXPECT_NE(Zyl::CurrentPlatformServices(), nullptr);
     ASSERT_NE(ShellApplication(), nullptr);
     EXPECT_TRUE(ShellApplication()->WindowList.empty());
