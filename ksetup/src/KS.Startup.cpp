@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "System.Remainder.Os.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
@@ -71,6 +69,8 @@ void InitializeApplication() {
 
 Zyl::TShellWinApp* ShellApplication() { return ShellAppSlot().Get(); }
 
+void FinalizeUnits() { Zyl::FinalizeFormsUnit(); }
+
 void InitializeUnits() {
     try {
         // The core library's locks, thread bookkeeping and unhandled-exception
@@ -89,11 +89,7 @@ void InitializeUnits() {
         InitStage = 8;
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
-        if (!Zyl::FormsInitialized()) {
-            Zyl::InitializeFormsUnit();
-            // The forms go before the units they stand on.
-            std::atexit(Zyl::FinalizeFormsUnit);
-        }
+        Zyl::InitializeFormsUnit();
         InitStage = 10;
     } catch (...) {
         InitStage = 0;

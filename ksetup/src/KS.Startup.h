@@ -38,6 +38,12 @@ extern int32_t InitStage;
 // and chooses no canvas. An exception sets InitStage back to 0 and goes on.
 void InitializeUnits();
 
+// The exit hook, before the process ends: the forms and the application
+// object go while the shell they stand on is still there (a function-local
+// static of a later unit is gone by the time an atexit handler of an earlier
+// one runs).
+void FinalizeUnits();
+
 // The application's start, before any window or message box: the canvas
 // chain "d2d,gdi" (unless "ZYL_CANVAS" chose another), its first available
 // backend activated when no services are installed yet, and the process's

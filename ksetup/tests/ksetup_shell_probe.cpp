@@ -1,7 +1,8 @@
 // Starts the application as the installer does and shows a borderless
 // 200 x 200 window at (100, 100) whose four offscreen controls fill the
 // quadrants with red, green, blue and yellow; prints "backend=" and the
-// active canvas backend, then "ready" once the frame is on the screen, and
+// active canvas backend, the pixels to expect on the screen, then "ready"
+// once the frame is on the screen, and
 // keeps the window up for the seconds given (default 5).
 #include <windows.h>
 
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
         controls.push_back(control);
     }
     window->Show();
+    for (const char* expect : {"100 100 255 0 0", "299 100 0 255 0", "100 299 0 0 255", "299 299 255 255 0",
+                               "150 150 255 0 0", "250 250 255 255 0"})
+        std::printf("expect %s\n", expect);
     const std::u16string backend = ActiveCanvasBackendName();
     std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
     const ULONGLONG start = GetTickCount64();
