@@ -11,6 +11,7 @@
 #include <string>
 
 #include "KS.Startup.h"
+#include "ScreenProbe.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Drawn.Theme.h"
@@ -55,20 +56,7 @@ int main(int argc, char** argv) {
     Expect(100 + 188, 100 + 46, ThemeColor(60));
     Expect(100 + 189, 100 + 47, ThemeColor(59));
     Expect(100 + 10 + 150 - 9, 100 + 10 + 100 - 17 - 4, ThemeColor(29));
-    const std::u16string backend = ActiveCanvasBackendName();
-    std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
-    TPlatformApp& app = *Application->PlatformApp();
-    const ULONGLONG start = GetTickCount64();
-    bool ready = false;
-    while (GetTickCount64() - start < ULONGLONG(seconds) * 1000) {
-        app.ProcessMessages();
-        if (!ready && GetTickCount64() - start > 700) {
-            std::printf("ready\n");
-            std::fflush(stdout);
-            ready = true;
-        }
-        app.WaitForEvents(50);
-    }
+    RunScreenProbe(*Application->PlatformApp(), seconds);
     // Everything goes while the shell is still up.
     Application->CancelHint();
     hinted = nullptr, box = nullptr, form = nullptr;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "KS.Startup.h"
+#include "ScreenProbe.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Test.Events.h"
@@ -44,19 +45,7 @@ int main(int argc, char** argv) {
     for (const char* expect : {"100 100 255 0 0", "299 100 0 255 0", "100 299 0 0 255", "299 299 255 255 0",
                                "150 150 255 0 0", "250 250 255 255 0"})
         std::printf("expect %s\n", expect);
-    const std::u16string backend = ActiveCanvasBackendName();
-    std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
-    const ULONGLONG start = GetTickCount64();
-    bool ready = false;
-    while (GetTickCount64() - start < ULONGLONG(seconds) * 1000) {
-        app.ProcessMessages();
-        if (!ready && GetTickCount64() - start > 700) {
-            std::printf("ready\n");
-            std::fflush(stdout);
-            ready = true;
-        }
-        app.WaitForEvents(50);
-    }
+    RunScreenProbe(app, seconds);
     static_cast<TShellWinWindow&>(*window).Destroy();
     return 0;
 }
