@@ -40,7 +40,9 @@ void ProgramMain() {
     const std::u16string scriptText = LoadSetupScript();
     // exit, not a return: the units' finalisation and the wait for running
     // threads happen on the way out.
-    std::exit(ProgramRun(scriptText));
+    const int32_t code = ProgramRun(scriptText);
+    FinalizeUnits();
+    std::exit(code);
 }
 
 } // namespace KS

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "System.Remainder.Os.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
@@ -58,6 +56,8 @@ void InitializeApplication() {
 
 Zyl::TShellWinApp* ShellApplication() { return ShellAppSlot().Get(); }
 
+void FinalizeUnits() { Zyl::FinalizeFormsUnit(); }
+
 void InitializeUnits() {
     // Once per process, after the statics of every unit exist, so that it
     // runs before their destructors at exit (and after the wait for the
@@ -81,11 +81,7 @@ void InitializeUnits() {
         InitStage = 8;
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
-        if (!Zyl::FormsInitialized()) {
-            Zyl::InitializeFormsUnit();
-            // The forms go before the units they stand on.
-            std::atexit(Zyl::FinalizeFormsUnit);
-        }
+        Zyl::InitializeFormsUnit();
         InitStage = 10;
     } catch (...) {
         InitStage = 0;

@@ -42,6 +42,12 @@ void InitializeUnits();
 // the tray icons that nothing else holds. InitStage is 0 afterwards.
 void FinalizeUnits();
 
+// The exit hook, before the process ends: the forms and the application
+// object go while the shell they stand on is still there (a function-local
+// static of a later unit is gone by the time an atexit handler of an earlier
+// one runs).
+void FinalizeUnits();
+
 // The application's start, before any window or message box: the canvas
 // chain "d2d,gdi" (unless "ZYL_CANVAS" chose another), its first available
 // backend activated when no services are installed yet, and the process's

@@ -1,7 +1,8 @@
 // Starts the application as the installer does and shows a borderless
 // 200 x 200 window at (100, 100) whose four offscreen controls fill the
 // quadrants with red, green, blue and yellow; prints "backend=" and the
-// active canvas backend, then "ready" once the frame is on the screen, and
+// active canvas backend, the pixels to expect on the screen, then "ready"
+// once the frame is on the screen, and
 // keeps the window up for the seconds given (default 5).
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "KS.Startup.h"
+#include "ScreenProbe.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Test.Events.h"
@@ -40,19 +42,10 @@ int main(int argc, char** argv) {
         controls.push_back(control);
     }
     window->Show();
-    const std::u16string backend = ActiveCanvasBackendName();
-    std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
-    const ULONGLONG start = GetTickCount64();
-    bool ready = false;
-    while (GetTickCount64() - start < ULONGLONG(seconds) * 1000) {
-        app.ProcessMessages();
-        if (!ready && GetTickCount64() - start > 700) {
-            std::printf("ready\n");
-            std::fflush(stdout);
-            ready = true;
-        }
-        app.WaitForEvents(50);
-    }
+    for (const char* expect : {"100 100 255 0 0", "299 100 0 255 0", "100 299 0 0 255", "299 299 255 255 0",
+                               "150 150 255 0 0", "250 250 255 255 0"})
+        std::printf("expect %s\n", expect);
+    RunScreenProbe(app, seconds);
     static_cast<TShellWinWindow&>(*window).Destroy();
     return 0;
 }

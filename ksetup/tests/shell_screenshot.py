@@ -2,8 +2,8 @@
 with xwd and checks screen pixels through ImageMagick (called by its full
 path). Arguments: the emulator, the probe, then a JSON file listing expected
 pixels as [x, y, [r, g, b], what] and any ZYL_* settings for the probe as
-NAME=VALUE. The probe may name more pixels itself before "ready": lines
-"sample x y r g b", and "focus x y" for the accent of a focus border."""
+NAME=VALUE. The probe may name more pixels itself before "ready", one line
+"expect x y r g b" each."""
 import json
 import os
 import subprocess
@@ -26,11 +26,9 @@ lines = []
 for line in process.stdout:
     lines.append(line.strip())
     words = line.split()
-    if words and words[0] == "sample":
+    if words and words[0] == "expect":
         x, y, r, g, b = map(int, words[1:])
-        expected.append([x, y, [r, g, b], "sample named by the probe"])
-    elif words and words[0] == "focus":
-        expected.append([int(words[1]), int(words[2]), [0, 120, 215], "focus border"])
+        expected.append([x, y, [r, g, b], "pixel named by the probe"])
     elif line.strip() == "ready":
         break
 # Under a display the program's own chain starts with Direct2D.

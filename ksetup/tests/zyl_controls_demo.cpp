@@ -1,7 +1,7 @@
 // The standard controls as the installer's pages show them: a label, a
 // bevelled panel, a focused edit and a memo with a vertical bar, drawn by
 // the library in a borderless 320 x 240 window at (100, 100). Prints
-// "backend=" and the active canvas backend, one "sample x y r g b" line per
+// "backend=" and the active canvas backend, one "expect x y r g b" line per
 // screen point whose colour the library decides (system and theme colours
 // resolved here), then "ready" once the frame is on the screen, and keeps
 // the window up for the seconds given (default 5).
@@ -28,7 +28,7 @@ constexpr int32_t kLeft = 100, kTop = 100;
 // A colour of the library (0x00BBGGRR or a system colour) at a window point.
 void Sample(int32_t x, int32_t y, TColor color) {
     const TColor rgb = ResolveColor(color);
-    std::printf("sample %d %d %d %d %d\n", kLeft + x, kTop + y, rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+    std::printf("expect %d %d %d %d %d\n", kLeft + x, kTop + y, rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
 }
 
 template <class C>
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     // The memo's vertical bar: its track, between the thumb at the top and
     // the arrow at the bottom.
     Sample(12 + 200 - 9, 130 + 70, ThemeColor(29));
-    std::printf("focus %d %d\n", kLeft + 12, kTop + 96 + 11);
+    std::printf("expect %d %d 0 120 215\n", kLeft + 12, kTop + 96 + 11); // the focus border
     std::fflush(stdout);
 
     const int64_t start = app->TickCount();
