@@ -56,8 +56,6 @@ void InitializeApplication() {
 
 Zyl::TShellWinApp* ShellApplication() { return ShellAppSlot().Get(); }
 
-void FinalizeUnits() { Zyl::FinalizeFormsUnit(); }
-
 void InitializeUnits() {
     // Once per process, after the statics of every unit exist, so that it
     // runs before their destructors at exit (and after the wait for the
@@ -90,6 +88,7 @@ void InitializeUnits() {
 }
 
 void FinalizeUnits() {
+    if (InitStage >= 10) Zyl::FinalizeFormsUnit();
     // The native backend's tray registry lets its icons go: each one that
     // nothing else holds leaves the notification area and frees its icon.
     if (InitStage >= 8) Zyl::ReleaseTrayIcons();

@@ -38,14 +38,13 @@ extern int32_t InitStage;
 // and chooses no canvas. An exception sets InitStage back to 0 and goes on.
 // The first call also registers FinalizeUnits to run at exit.
 void InitializeUnits();
-// The units' finalisation at program end, for the stages reached: releases
-// the tray icons that nothing else holds. InitStage is 0 afterwards.
-void FinalizeUnits();
-
-// The exit hook, before the process ends: the forms and the application
-// object go while the shell they stand on is still there (a function-local
-// static of a later unit is gone by the time an atexit handler of an earlier
-// one runs).
+// The units' finalisation, for the stages reached: the forms and the
+// application object go, then the tray icons that nothing else holds.
+// InitStage is 0 afterwards, so later calls do nothing. ProgramMain calls it
+// before std::exit, while the shell the forms stand on is still there (a
+// function-local static of a later unit is gone by the time an atexit
+// handler of an earlier one runs); the atexit registration covers any other
+// way out.
 void FinalizeUnits();
 
 // The application's start, before any window or message box: the canvas
