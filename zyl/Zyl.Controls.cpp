@@ -132,6 +132,7 @@ TPlatformApp* PlatformAppInstance() { return platformAppInstance.Get(); }
 std::function<void(TControl*, bool)> ControlHoverHook;
 std::function<void(TZylEvents*, int32_t, int32_t, int32_t)> ControlPressHook;
 std::function<void(TControl*, int32_t, int32_t)> ControlMouseMoveHook;
+std::function<TControl*(int32_t, int32_t, int32_t&, int32_t&)> ControlAtScreenPointHook;
 
 TControl* LastMouseControl() { return lastMouseControl; }
 TPoint LastMousePosition() { return lastMousePosition; }
@@ -470,6 +471,8 @@ TWinControl::TWinControl(System::TComponent* owner) : TControl(owner) {
 
 TWinControl::~TWinControl() {
     EnterDestruction();
+    // Once the children are unparented, nothing tells that they lay in here.
+    if (TWinControl* form = GetParentForm(this)) form->ControlLeaving(this);
     hoverChild_ = captureChild_ = nullptr;
     while (!controls_.empty()) {
         TRef<TControl> child = controls_.back();
@@ -513,12 +516,16 @@ void TWinControl::CreateNative() {
     TRef<TPlatformControl> control = CreatePlatformControl(*app);
     if (!control) throw EZylError(u"A plataforma nao criou o controle " + ClassNameOf(*this));
     platformControl_ = control;
-    events_ = System::MakeRef<TZylEvents>(this);
-    platformControl_->Events = events_;
+    platformControl_->Events = MakeEvents();
     if (TWinControl* parent = Parent()) {
         parent->HandleNeeded();
         parent->AddPlatformChild(platformControl_.Get(), Left(), Top());
     }
+}
+
+TZylEvents* TWinControl::MakeEvents() {
+    events_ = System::MakeRef<TZylEvents>(this);
+    return events_.Get();
 }
 
 void TWinControl::HandleNeeded() {
@@ -613,6 +620,7 @@ void TWinControl::RemoveControl(TControl* child) {
     auto it = std::find(controls_.begin(), controls_.end(), TRef<TControl>(child));
     if (it == controls_.end()) return;
     TRef<TControl> keep = *it;
+    if (TWinControl* form = GetParentForm(this)) form->ControlLeaving(child);
     controls_.erase(it);
     child->parent_ = nullptr;
     if (auto* win = dynamic_cast<TWinControl*>(child); win && win->platformControl_) {

@@ -38,6 +38,27 @@ constexpr uint32_t ZM_CHANGED = 0xB017;
 constexpr uint32_t ZM_WINDOWSTATE = 0xB018;
 constexpr uint32_t ZM_THEMECHANGED = 0xB028;
 
+// A source that includes windows.h first has these ids as its macros, with
+// the same values.
+#undef WM_MOVE
+#undef WM_SIZE
+#undef WM_SETFOCUS
+#undef WM_KILLFOCUS
+#undef WM_PAINT
+#undef WM_ERASEBKGND
+#undef WM_KEYDOWN
+#undef WM_KEYUP
+#undef WM_CHAR
+#undef WM_MOUSEMOVE
+#undef WM_LBUTTONDOWN
+#undef WM_LBUTTONUP
+#undef WM_LBUTTONDBLCLK
+#undef WM_RBUTTONDOWN
+#undef WM_RBUTTONUP
+#undef WM_MBUTTONDOWN
+#undef WM_MBUTTONUP
+#undef WM_MOUSEWHEEL
+
 constexpr uint32_t WM_MOVE = 0x0003;
 constexpr uint32_t WM_SIZE = 0x0005;
 constexpr uint32_t WM_SETFOCUS = 0x0007;
@@ -151,6 +172,9 @@ TPlatformApp* PlatformAppInstance();
 extern std::function<void(TControl* control, bool entering)> ControlHoverHook;
 extern std::function<void(TZylEvents* sink, int32_t a, int32_t b, int32_t c)> ControlPressHook;
 extern std::function<void(TControl* control, int32_t x, int32_t y)> ControlMouseMoveHook;
+// The control under a screen point with the point in its coordinates; nil
+// where none.
+extern std::function<TControl*(int32_t x, int32_t y, int32_t& cx, int32_t& cy)> ControlAtScreenPointHook;
 
 // The control that last received a mouse message, with its coordinates.
 TControl* LastMouseControl();
@@ -232,7 +256,7 @@ public:
     // Where aligned children go; containers with a frame or scroll bars
     // keep them out of it.
     virtual TRect GetClientRect() const { return {0, 0, width_, height_}; }
-    void ConstraintsChanged() { SetBounds(left_, top_, width_, height_); }
+    virtual void ConstraintsChanged() { SetBounds(left_, top_, width_, height_); }
 
     TPoint OriginInRoot() const;
     TPoint ClientToScreen(TPoint point) const;
@@ -275,6 +299,12 @@ protected:
     void SetDefaultColor(TColor color) { color_ = color, parentColor_ = false; }
 
     std::u16string text_;
+    // Plain stores with no notification: for bounds the platform already
+    // took, and for constructors, which must not take and drop a reference.
+    void StoreBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+        left_ = left, top_ = top, width_ = width, height_ = height;
+    }
+    void StoreColor(TColor value) { color_ = value, parentColor_ = false; }
 
 private:
     friend class TWinControl;
@@ -305,7 +335,7 @@ public:
     TControl* GetControl(size_t index) const { return controls_.at(index).Get(); }
     TPlatformControl* GetPlatformControl() const { return platformControl_.Get(); }
     TZylEvents* Events() const { return events_.Get(); }
-    bool HandleAllocated() const { return platformControl_ != nullptr; }
+    virtual bool HandleAllocated() const { return platformControl_ != nullptr; }
     bool Detached() const { return detached_; }
     bool Creating() const { return creating_; }
     bool Focused() const { return focused_; }
@@ -325,7 +355,7 @@ public:
     TKeyPressEvent OnKeyPress;
 
     void HandleNeeded();
-    TPlatformWindow* GetPlatformWindow() const;
+    virtual TPlatformWindow* GetPlatformWindow() const;
     void RemoveControl(TControl* child);
     void SetText(const std::u16string& value) override;
     std::u16string GetText() override;
@@ -334,7 +364,7 @@ public:
     bool IsWindowed() const override { return true; }
     virtual void AlignControls();
     virtual void SetFocus();
-    bool CanFocus() const;
+    virtual bool CanFocus() const;
     void UpdateCursor();
 
     TControl* GraphicControlAtPos(int32_t x, int32_t y) const;
@@ -342,6 +372,8 @@ public:
 
     virtual bool IsTopLevel() const { return false; }
     virtual bool CapturesMouse() const { return false; }
+    virtual bool IsDefaultButton() const { return false; }
+    virtual bool IsCancelButton() const { return false; }
     virtual bool WantsKey(uint32_t key, uint32_t shift) { (void)key, (void)shift; return false; }
     virtual void FocusChanged(TWinControl* control);
 
@@ -361,6 +393,9 @@ public:
     }
     virtual void NativeSelectionChanged(bool droppedDown) { (void)droppedDown; }
     virtual bool CloseRequested() { return true; }
+    // Told to the form before control leaves it (removed or destroyed, with
+    // its subtree), while the way up from control still reaches the form.
+    virtual void ControlLeaving(TControl* control) { (void)control; }
 
     void Notification(System::TComponent* component, TOperation operation) override;
 
@@ -376,6 +411,8 @@ protected:
     virtual void KeyPress(char16_t& key);
     virtual void DoEnter();
     virtual void DoExit();
+    // A new sink for this control, kept as its Events.
+    TZylEvents* MakeEvents();
 
     void ParentChanged() override;
     void Resize() override;
@@ -684,6 +721,85 @@ private:
     // Set while LinesChanged hands the text to the platform control, whose
     // change notification comes back through NativeChanged.
     bool pushingText_ = false;
+};
+
+// ---- Scrolling windowed control ------------------------------------------------------
+
+class TScrollingWinControl;
+
+// Thickness of the scroll bars along the right and bottom edges.
+constexpr int32_t ScrollBarSize = 17;
+
+// The settings of one of the control's two bars.
+class TControlScrollBar : public System::TObject {
+public:
+    TControlScrollBar(TScrollingWinControl* control, int32_t kind) : Control(control), Kind(kind) {}
+    TScrollingWinControl* Control;  // not counted: the control owns its bars
+    int32_t Kind;                   // 0 horizontal, 1 vertical
+    int32_t Range = 0;              // content extent while AutoScroll is off
+    int32_t Increment = 8;
+    int32_t PageIncrement = 0;      // 0 or less: the visible extent
+    int32_t Margin = 0;
+    bool Visible = true;
+    bool Tracking = false;
+};
+
+// Receives the events of one platform scroll bar.
+class TScrollBarEvents : public TPlatformEvents {
+public:
+    TScrollBarEvents(TScrollingWinControl* owner, uint8_t kind) : Owner(owner), Kind(kind) {}
+    // Not counted; the control's destructor clears it, so late events do nothing.
+    TScrollingWinControl* Owner;
+    uint8_t Kind;
+    void Scroll(int32_t code, int32_t position) override;
+};
+
+class TScrollingWinControl : public TWinControl {
+public:
+    explicit TScrollingWinControl(System::TComponent* owner);
+    ~TScrollingWinControl() override;
+
+    System::TRef<TControlScrollBar> HorzScrollBar, VertScrollBar;
+    bool AutoScroll = true;
+
+    int32_t HorzPosition() const { return horzPosition_; }
+    int32_t VertPosition() const { return vertPosition_; }
+    bool HorzShown() const { return horzShown_; }
+    bool VertShown() const { return vertShown_; }
+    int32_t ContentWidth() const { return contentWidth_; }
+    int32_t ContentHeight() const { return contentHeight_; }
+    TPlatformControl* HorzBar() const { return horzBar_.Get(); }
+    TPlatformControl* VertBar() const { return vertBar_.Get(); }
+
+    virtual void UpdateScrollBars();
+    virtual void ScrollBarChanged(bool vertical, int32_t code, int32_t position);
+    void ScrollBy(int32_t dx, int32_t dy);
+    void ScrollInView(TControl* control);
+    void GetContentExtent(int32_t& width, int32_t& height) const;
+    TRect GetClientRect() const override;
+    void FocusChanged(TWinControl* control) override;
+
+protected:
+    void InitPlatformControl() override;
+    void ChildChanged(TControl* child) override;
+    void Resize() override;
+    bool DoMouseWheel(TShiftState shift, int32_t delta, TPoint position) override;
+    void CreateScrollBars();
+    // Scrolls a focused descendant into view when AutoScroll is on.
+    void AutoScrollInView(TControl* control);
+
+private:
+    // The client extent left by the bars currently shown.
+    int32_t VisibleWidth() const { return vertShown_ ? Width() - ScrollBarSize : Width(); }
+    int32_t VisibleHeight() const { return horzShown_ ? Height() - ScrollBarSize : Height(); }
+    void PushScrollParams();
+
+    int32_t horzPosition_ = 0, vertPosition_ = 0;
+    bool updating_ = false;
+    System::TRef<TPlatformControl> horzBar_, vertBar_;
+    System::TRef<TScrollBarEvents> horzBarEvents_, vertBarEvents_;
+    bool horzShown_ = false, vertShown_ = false;
+    int32_t contentWidth_ = 0, contentHeight_ = 0;
 };
 
 } // namespace Zyl

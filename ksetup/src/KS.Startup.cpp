@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "System.Remainder.Os.h"
+#include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Shell.h"
@@ -59,9 +62,11 @@ System::TRef<Zyl::TShellWinApp>& ShellAppSlot() {
 } // namespace
 
 void InitializeApplication() {
+    if (ShellAppSlot()) return;
     Zyl::SetCanvasChoice(u"d2d,gdi");
     if (!Zyl::CurrentPlatformServices()) Zyl::ActivateCanvasBackend();
     ShellAppSlot() = System::MakeRef<Zyl::TShellWinApp>();
+    Zyl::InitializeApplication(ShellAppSlot());
 }
 
 Zyl::TShellWinApp* ShellApplication() { return ShellAppSlot().Get(); }
@@ -79,13 +84,16 @@ void InitializeUnits() {
         InitStage = 5;
         RegisterDirect2DPlaceholder();
         InitStage = 6;
-        // Stage 7 will register GDI+, and stage 10 the global screen and
-        // application, then the forms-ready flag and the control-at-point
-        // hook, as those pieces of the widget library arrive.
+        // Stage 7 will register GDI+ once that backend arrives.
         Zyl::RegisterWinCanvasBackend();
         InitStage = 8;
         Zyl::InitializeGraphicsUnit();
         InitStage = 9;
+        if (!Zyl::FormsInitialized()) {
+            Zyl::InitializeFormsUnit();
+            // The forms go before the units they stand on.
+            std::atexit(Zyl::FinalizeFormsUnit);
+        }
         InitStage = 10;
     } catch (...) {
         InitStage = 0;

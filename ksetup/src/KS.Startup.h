@@ -41,7 +41,8 @@ void InitializeUnits();
 // The application's start, before any window or message box: the canvas
 // chain "d2d,gdi" (unless "ZYL_CANVAS" chose another), its first available
 // backend activated when no services are installed yet, and the process's
-// shell application. Makes no window and no device context.
+// shell application, handed to the widget library's application object.
+// Makes no window and no device context; later calls do nothing.
 void InitializeApplication();
 // The shell application InitializeApplication made, nil before.
 Zyl::TShellWinApp* ShellApplication();

@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "KS.Startup.h"
+#include "Zyl.Forms.h"
+#include "Zyl.Platform.Drawn.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
@@ -70,6 +72,11 @@ TEST(InitializeApplication, ChoosesD2DThenGdiAndFallsBackToGdi) {
     EXPECT_NE(Zyl::CurrentPlatformServices(), nullptr);
     ASSERT_NE(ShellApplication(), nullptr);
     EXPECT_TRUE(ShellApplication()->WindowList.empty());
+    ASSERT_NE(Zyl::Application->PlatformApp(), nullptr);
+    EXPECT_EQ(static_cast<Zyl::TDrawnApp*>(Zyl::Application->PlatformApp())->Shell.Get(), ShellApplication());
+    Zyl::TShellWinApp* first = ShellApplication();
+    InitializeApplication();
+    EXPECT_EQ(ShellApplication(), first);
     if (saved) SetEnvironmentVariableA("ZYL_CANVAS", keep.c_str());
     Zyl::ResetCanvasBackendState();
 }
@@ -83,7 +90,9 @@ TEST(InitializeUnits, RegistersTheGraphicFormatsAndTheThemeHookOnce) {
     EXPECT_EQ(formats[0].Description, u"Bitmap");
     EXPECT_EQ(formats[1].Extension, u".png");
     EXPECT_EQ(formats[1].Description, u"PNG");
-    EXPECT_EQ(Zyl::ThemeChangeHooks.size(), 1u);
+    // The graphics unit's system colours, then the forms.
+    EXPECT_EQ(Zyl::ThemeChangeHooks.size(), 2u);
+    EXPECT_TRUE(Zyl::FormsInitialized());
 }
 
 TEST(ShowMessageBox, GoesThroughTheReplaceableBoxWithTextTitleAndFlags) {
