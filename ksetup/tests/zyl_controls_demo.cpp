@@ -1,6 +1,6 @@
-// The standard controls as the installer's pages show them: a label, a
-// bevelled panel, a focused edit and a memo with a vertical bar, drawn by
-// the library in a borderless 320 x 240 window at (100, 100). Prints
+// The standard controls as the installer's pages show them: a label with its
+// hint shown, a bevelled panel, a focused edit and a memo with a vertical
+// bar, on a borderless 320 x 240 form at (100, 100). Prints
 // "backend=" and the active canvas backend, one "expect x y r g b" line per
 // screen point whose colour the library decides (system and theme colours
 // resolved here), then "ready" once the frame is on the screen, and keeps
@@ -10,20 +10,21 @@
 #include <string>
 
 #include "Zyl.Controls.h"
+#include "Zyl.Forms.h"
 #include "Zyl.Platform.CanvasBackend.h"
-#include "Zyl.Platform.Drawn.h"
 #include "Zyl.Platform.Drawn.Theme.h"
 
 using namespace Zyl;
 using System::MakeRef;
 using System::TRef;
 
-// The units and the shell application started as the installer starts them.
-TPlatformApp* StartShellApplication();
+// The units and the application started as the installer starts them.
+void StartShellApplication();
 
 namespace {
 
 constexpr int32_t kLeft = 100, kTop = 100;
+constexpr int32_t kPanelX = 170, kPanelY = 10;
 
 // A colour of the library (0x00BBGGRR or a system colour) at a window point.
 void Sample(int32_t x, int32_t y, TColor color) {
@@ -43,42 +44,43 @@ TRef<C> Place(TWinControl* parent, int32_t l, int32_t t, int32_t w, int32_t h) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
-    const auto app = MakeRef<TDrawnApp>(TRef<TPlatformApp>(StartShellApplication()));
-    SetPlatformAppInstance(app.Get());
-    const TRef<TPlatformWindow> window = app->CreateWindow();
-    window->SetBorderStyle(0);
-    window->SetPosition(kLeft, kTop);
-    window->SetSize(320, 240);
+    StartShellApplication();
+    TPlatformApp* const app = Application->PlatformApp();
 
-    const auto root = MakeRef<TCustomControl>(nullptr);
+    const auto form = Application->CreateForm<TForm>();
+    form->Position = 0;
+    form->SetBorderStyle(0);
+    form->SetBounds(kLeft, kTop, 320, 240);
     // Not white, so that the bevel's white highlight stands out.
-    root->SetColor(0xFAF7F5);
-    root->SetBounds(0, 0, 320, 240);
-    root->HandleNeeded();
-    window->AddChild(root->GetPlatformControl(), 0, 0);
+    form->SetColor(0xFAF7F5);
 
-    const auto label = Place<TLabel>(root.Get(), 12, 10, 0, 0);
+    const auto label = Place<TLabel>(form.Get(), 12, 10, 0, 0);
     label->SetText(u"Pasta de destino:");
-    const auto panel = Place<TPanel>(root.Get(), 12, 34, 140, 50);
+    label->Hint = u"Onde o programa fica";
+    // Beside the label: the label's hint goes below it.
+    const auto panel = Place<TPanel>(form.Get(), kPanelX, kPanelY, 140, 50);
     panel->SetText(u"Painel");
-    const auto edit = Place<TEdit>(root.Get(), 12, 96, 200, 23);
+    const auto edit = Place<TEdit>(form.Get(), 12, 96, 200, 23);
     edit->SetText(u"C:\\Ostrel\\Dax");
-    const auto memo = Place<TMemo>(root.Get(), 12, 130, 200, 96);
+    const auto memo = Place<TMemo>(form.Get(), 12, 130, 200, 96);
     memo->SetScrollBars(2);
     for (int i = 1; i <= 30; ++i) memo->Lines()->Add(u"Linha " + std::u16string(1, char16_t(u'0' + i % 10)));
 
-    window->Show();
+    form->Show();
     edit->SetFocus();
+    // Shown for the eye only: its 2.5 s hide timer may run out before a slow
+    // screenshot, so no point of it is checked.
+    Application->ActivateHint(label.Get());
 
     const std::u16string backend = ActiveCanvasBackendName();
     std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
     // The panel's raised bevel and its face.
-    Sample(12, 34, TColor(0xFF000014));
-    Sample(12 + 138, 34, TColor(0xFF000014));
-    Sample(12 + 139, 34, TColor(0xFF000010));
-    Sample(12, 34 + 49, TColor(0xFF000010));
-    Sample(12 + 139, 34 + 49, TColor(0xFF000010));
-    Sample(12 + 20, 34 + 5, TColor(0xFF00000F));
+    Sample(kPanelX, kPanelY, TColor(0xFF000014));
+    Sample(kPanelX + 138, kPanelY, TColor(0xFF000014));
+    Sample(kPanelX + 139, kPanelY, TColor(0xFF000010));
+    Sample(kPanelX, kPanelY + 49, TColor(0xFF000010));
+    Sample(kPanelX + 139, kPanelY + 49, TColor(0xFF000010));
+    Sample(kPanelX + 20, kPanelY + 5, TColor(0xFF00000F));
     // The memo's vertical bar: its track, between the thumb at the top and
     // the arrow at the bottom.
     Sample(12 + 200 - 9, 130 + 70, ThemeColor(29));

@@ -4,8 +4,7 @@
 
 #include "KS.Startup.h"
 
-Zyl::TPlatformApp* StartShellApplication() {
+void StartShellApplication() {
     KS::InitializeUnits();
     KS::InitializeApplication();
-    return KS::ShellApplication();
 }
