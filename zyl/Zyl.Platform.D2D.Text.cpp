@@ -240,13 +240,8 @@ void TD2DCanvas::TextExtent(const std::u16string& text, int32_t& width, int32_t&
 void TD2DCanvas::FontMetrics(int32_t& height, int32_t& ascent, int32_t& descent, int32_t& internalLeading,
                              int32_t& externalLeading, int32_t& aveCharWidth, int32_t& maxCharWidth) {
     RealizeGdiFont();
-    height = Metrics.tmHeight;
-    ascent = Metrics.tmAscent;
-    descent = Metrics.tmDescent;
-    internalLeading = Metrics.tmInternalLeading;
-    externalLeading = Metrics.tmExternalLeading;
-    aveCharWidth = Metrics.tmAveCharWidth;
-    maxCharWidth = Metrics.tmMaxCharWidth;
+    WinApi::CopyFontMetrics(Metrics, height, ascent, descent, internalLeading, externalLeading, aveCharWidth,
+                            maxCharWidth);
 }
 
 } // namespace Zyl
