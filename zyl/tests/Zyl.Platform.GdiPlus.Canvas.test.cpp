@@ -1,0 +1,423 @@
+// The GDI+ canvas under Wine: exact pixels of the paths that bypass GDI+,
+// clipping on the shared graphics context, the pen-mode layer, images and
+// text.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "System.Remainder.Exceptions.h"
+
+#include "Zyl.Platform.GdiPlus.Api.h"
+#include "Zyl.Platform.GdiPlus.Reset.h"
+#include "Zyl.Platform.GdiPlus.h"
+#include "Zyl.Test.Env.h"
+
+using namespace Zyl;
+using System::MakeRef;
+using Zyl::Testing::TScopedEnvVar;
+
+namespace {
+
+constexpr int32_t kRed = 0x0000FF, kBlue = 0xFF0000, kWhite = 0xFFFFFF, kGreen = 0x00FF00;
+
+std::string Utf8(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+
+// GDI+ started, antialiasing on and the default layout, whatever the
+// environment of the run says.
+class GdipCanvasTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetGdipLoadState();
+        ASSERT_TRUE(StartGdiplusOnce()) << Utf8(GetGdipLastError());
+        ReadGdipOptions();
+    }
+    void TearDown() override { ResetGdipLoadState(); }
+
+    TRef<TGdipSurface> Surface(int32_t w, int32_t h, bool alpha = false) {
+        return MakeRef<TGdipSurface>(w, h, alpha);
+    }
+    // A canvas with a white page, a red 1-pixel solid pen and a blue solid
+    // brush.
+    TRef<TPlatformCanvas> Canvas(TGdipSurface& s) {
+        TRef<TPlatformCanvas> c = s.CreateCanvas();
+        c->FillRect(0, 0, s.Width(), s.Height(), kWhite);
+        c->SetPen(kRed, 1, 0);
+        c->SetBrush(kBlue, 0);
+        return c;
+    }
+
+    TScopedEnvVar missing_{u"ZYL_GDIPLUS_MISSING", std::nullopt};
+    TScopedEnvVar aa_{u"ZYL_GDIPLUS_AA", std::nullopt};
+    TScopedEnvVar smooth_{u"ZYL_GDIPLUS_SMOOTH", std::nullopt};
+    TScopedEnvVar text_{u"ZYL_GDIPLUS_TEXT", std::nullopt};
+    TScopedEnvVar layout_{u"ZYL_GDIPLUS_LAYOUT", std::nullopt};
+};
+
+// One string per row: '#' where the pixel is `color`, '.' elsewhere.
+std::vector<std::string> Mask(TPlatformSurface& s, int32_t color) {
+    std::vector<std::string> rows;
+    for (int32_t y = 0; y < s.Height(); ++y) {
+        std::string row;
+        for (int32_t x = 0; x < s.Width(); ++x) row += s.PixelAt(x, y) == color ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Rows where `color` occupies exactly columns [from, to] of rows [from, to]
+// of a frame, for the rectangle outlines.
+std::vector<std::string> Box(int32_t size, int32_t from, int32_t to, int32_t thickness) {
+    std::vector<std::string> rows(size_t(size), std::string(size_t(size), '.'));
+    for (int32_t y = from; y <= to; ++y)
+        for (int32_t x = from; x <= to; ++x) {
+            const bool edge = x < from + thickness || y < from + thickness || x > to - thickness ||
+                              y > to - thickness;
+            if (edge) rows[size_t(y)][size_t(x)] = '#';
+        }
+    return rows;
+}
+
+std::vector<uint32_t> Pixels(TPlatformSurface& s) {
+    const auto* p = reinterpret_cast<const uint32_t*>(s.Bits());
+    return std::vector<uint32_t>(p, p + size_t(s.Width()) * size_t(s.Height()));
+}
+
+bool AnyPixel(TPlatformSurface& s, int32_t color, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    for (int32_t y = top; y < bottom; ++y)
+        for (int32_t x = left; x < right; ++x)
+            if (s.PixelAt(x, y) == color) return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(GdipCanvasTest, RectangleOutlinesAndFillsArePixelExact) {
+    const struct {
+        const char* name;
+        int32_t penWidth, penStyle;
+        std::vector<std::string> pen, brush;
+    } cases[] = {
+        // Outline on rows and columns 0 and 9, fill 1..8.
+        {"1-px", 1, 0, Box(14, 0, 9, 1), Box(14, 1, 8, 4)},
+        // Bands 3 thick from 0 and 9, reaching 11.
+        {"3-px", 3, 0, Box(14, 0, 11, 3), Box(14, 3, 8, 3)},
+        // No outline: the fill is one smaller on the right and bottom.
+        {"clear pen", 1, 5, Box(14, -1, -2, 1), Box(14, 0, 8, 5)},
+    };
+    for (const auto& c : cases) {
+        auto s = Surface(14, 14);
+        auto canvas = Canvas(*s);
+        canvas->SetPen(kRed, c.penWidth, c.penStyle);
+        canvas->Rectangle(0, 0, 10, 10);
+        EXPECT_EQ(Mask(*s, kRed), c.pen) << c.name;
+        EXPECT_EQ(Mask(*s, kBlue), c.brush) << c.name;
+    }
+}
+
+TEST_F(GdipCanvasTest, LinesAndFramesLeaveOutTheirLastPixel) {
+    const struct {
+        const char* name;
+        std::function<void(TPlatformCanvas&)> draw;
+        std::string row0, row1;
+    } cases[] = {
+        {"LineTo right", [](TPlatformCanvas& c) { c.MoveTo(0, 0), c.LineTo(5, 0); }, "#####...", "........"},
+        {"LineTo left", [](TPlatformCanvas& c) { c.MoveTo(5, 0), c.LineTo(0, 0); }, ".#####..", "........"},
+        {"LineTo to itself", [](TPlatformCanvas& c) { c.MoveTo(3, 0), c.LineTo(3, 0); }, "........", "........"},
+        {"FrameRect one high",
+         [](TPlatformCanvas& c) {
+             c.SetBrush(kRed, 0);
+             c.FrameRect(1, 0, 6, 1);
+         },
+         ".#####..", "........"},
+    };
+    for (const auto& c : cases) {
+        auto s = Surface(8, 2);
+        auto canvas = Canvas(*s);
+        c.draw(*canvas);
+        EXPECT_EQ(Mask(*s, kRed), (std::vector<std::string>{c.row0, c.row1})) << c.name;
+    }
+    // The current point moves even when nothing is drawn.
+    auto s = Surface(8, 2);
+    auto canvas = Canvas(*s);
+    canvas->SetPen(kRed, 1, 5);
+    canvas->LineTo(6, 1);
+    EXPECT_EQ(canvas->PenX, 6);
+    EXPECT_EQ(canvas->PenY, 1);
+}
+
+TEST_F(GdipCanvasTest, HatchesFollowDeviceCoordinates) {
+    auto s = Surface(16, 16);
+    auto canvas = Canvas(*s);
+    canvas->SetBrush(kRed, 2);
+    canvas->SetBackground(kGreen, false);
+    canvas->FillRectBrush(0, 0, 16, 16);
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 16; ++x)
+            ASSERT_EQ(s->PixelAt(x, y), (y == 3 || y == 11) ? kRed : kGreen) << x << "," << y;
+
+    // Transparent background: only the pattern rows change. Two adjacent
+    // rectangles, one through a shifted origin, make one continuous hatch.
+    auto t = Surface(16, 16);
+    auto other = Canvas(*t);
+    other->SetBrush(kRed, 4);
+    other->SetBackground(kGreen, true);
+    other->FillRectBrush(0, 0, 5, 16);
+    other->SetOrigin(5, 0);
+    other->FillRectBrush(0, 0, 11, 16);
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 16; ++x)
+            ASSERT_EQ(t->PixelAt(x, y), (x & 7) == (y & 7) ? kRed : kWhite) << x << "," << y;
+}
+
+TEST_F(GdipCanvasTest, PixelOperationsIgnorePenModesAndWriteOpaque) {
+    auto s = Surface(8, 8, true);
+    auto canvas = s->CreateCanvas();
+    canvas->FillRect(1, 1, 3, 3, kRed);
+    canvas->FillRect(5, 5, 4, 4, kRed); // inverted: nothing
+    EXPECT_EQ(s->AlphaAt(1, 1), 255);
+    EXPECT_EQ(s->PixelAt(2, 2), kRed);
+    EXPECT_EQ(s->AlphaAt(4, 4), 0);
+
+    canvas->ClipRect(0, 0, 4, 4);
+    EXPECT_EQ(canvas->GetPixel(1, 1), kRed);
+    EXPECT_EQ(canvas->GetPixel(5, 5), -1);
+    canvas->SetOrigin(-2, -2);
+    EXPECT_EQ(canvas->GetPixel(3, 3), kRed);
+
+    // No operation: shapes leave the pixels, the pixel operations write.
+    auto t = Surface(10, 10);
+    auto c2 = Canvas(*t);
+    const std::vector<uint32_t> before = Pixels(*t);
+    c2->SetRop2(2);
+    c2->Rectangle(0, 0, 8, 8);
+    c2->Ellipse(0, 0, 8, 8);
+    c2->MoveTo(0, 9);
+    c2->LineTo(9, 9);
+    EXPECT_EQ(Pixels(*t), before);
+    c2->FillRect(0, 0, 2, 2, kRed);
+    c2->SetPixel(5, 5, kGreen);
+    EXPECT_EQ(t->PixelAt(1, 1), kRed);
+    EXPECT_EQ(t->PixelAt(5, 5), kGreen);
+}
+
+TEST_F(GdipCanvasTest, AnXorShapeTwiceLeavesThePixels) {
+    auto s = Surface(24, 24);
+    auto canvas = Canvas(*s);
+    canvas->FillRect(4, 4, 12, 20, kGreen);
+    const std::vector<uint32_t> before = Pixels(*s);
+    canvas->SetRop2(14);
+    canvas->Ellipse(2, 2, 22, 22);
+    EXPECT_NE(Pixels(*s), before);
+    canvas->Ellipse(2, 2, 22, 22);
+    EXPECT_EQ(Pixels(*s), before);
+}
+
+TEST_F(GdipCanvasTest, TwoCanvasesOnOneSurfaceKeepTheirOwnClips) {
+    auto s = Surface(40, 20);
+    auto left = Canvas(*s);
+    auto right = s->CreateCanvas();
+    left->ClipRect(0, 0, 20, 20);
+    right->ClipRect(20, 0, 40, 20);
+    right->SetBrush(kGreen, 0);
+    right->SetPen(kGreen, 1, 0);
+    for (int i = 0; i < 3; ++i) {
+        left->Ellipse(0, 0, 40, 20);
+        right->Ellipse(0, 0, 40, 20);
+    }
+    EXPECT_TRUE(AnyPixel(*s, kBlue, 0, 0, 20, 20));
+    EXPECT_FALSE(AnyPixel(*s, kBlue, 20, 0, 40, 20));
+    EXPECT_TRUE(AnyPixel(*s, kGreen, 20, 0, 40, 20));
+    EXPECT_FALSE(AnyPixel(*s, kGreen, 0, 0, 20, 20));
+}
+
+TEST_F(GdipCanvasTest, RestoreBringsBackTheClipOnTheGraphicsToo) {
+    auto s = Surface(20, 20);
+    auto canvas = Canvas(*s);
+    canvas->Save();
+    canvas->ClipRect(0, 0, 5, 5);
+    canvas->Ellipse(0, 0, 20, 20);
+    EXPECT_FALSE(AnyPixel(*s, kBlue, 5, 5, 20, 20));
+    canvas->Restore();
+    canvas->Ellipse(0, 0, 20, 20);
+    EXPECT_TRUE(AnyPixel(*s, kBlue, 5, 5, 20, 20));
+
+    int32_t l, t, r, b;
+    canvas->ClipRect(30, 30, 40, 40);
+    EXPECT_FALSE(canvas->GetClipBox(l, t, r, b));
+    EXPECT_EQ(l | t | r | b, 0);
+}
+
+namespace {
+
+// Refuses the next graphics context once, as a system short of resources
+// would, then lets the real entry point answer again.
+TGpStatus (*RealGraphicsContext)(TGpImage*, TGpGraphics**) = nullptr;
+TGpStatus RefuseGraphicsContextOnce(TGpImage*, TGpGraphics** graphics) {
+    *graphics = nullptr;
+    Gdip.GdipGetImageGraphicsContext = RealGraphicsContext;
+    return 3;
+}
+
+} // namespace
+
+TEST_F(GdipCanvasTest, AFailureInsideTheLayerLeavesTheCanvasDrawingOnItsSurface) {
+    auto s = Surface(20, 20);
+    auto canvas = Canvas(*s);
+    canvas->SetRop2(14);
+    canvas->SetPen(kRed, 1, 2); // dotted: drawn by GDI+ into the layer
+    RealGraphicsContext = Gdip.GdipGetImageGraphicsContext;
+    Gdip.GdipGetImageGraphicsContext = RefuseGraphicsContextOnce;
+    EXPECT_THROW(canvas->LineTo(19, 0), System::Exception);
+    Gdip.GdipGetImageGraphicsContext = RealGraphicsContext;
+
+    canvas->SetRop2(4);
+    canvas->FillRect(2, 2, 4, 4, kGreen);
+    canvas->SetPen(kRed, 1, 0);
+    canvas->MoveTo(0, 10);
+    canvas->LineTo(10, 10);
+    EXPECT_EQ(s->PixelAt(3, 3), kGreen);
+    EXPECT_EQ(s->PixelAt(9, 10), kRed);
+    int32_t l, t, r, b;
+    ASSERT_TRUE(canvas->GetClipBox(l, t, r, b));
+    EXPECT_EQ(std::vector<int32_t>({l, t, r, b}), std::vector<int32_t>({0, 0, 20, 20}));
+
+    // The same for the rectangle of a text: its clip does not stay behind.
+    auto fresh = Surface(20, 20);
+    auto text = fresh->CreateCanvas();
+    text->SetFont(u"Tahoma", -13, 0, 0);
+    int32_t w, h;
+    text->TextExtent(u"x", w, h); // the font entry exists before the refusal
+    Gdip.GdipGetImageGraphicsContext = RefuseGraphicsContextOnce;
+    EXPECT_THROW(text->TextRect(2, 2, 8, 8, 2, 2, u"x", false), System::Exception);
+    Gdip.GdipGetImageGraphicsContext = RealGraphicsContext;
+    ASSERT_TRUE(text->GetClipBox(l, t, r, b));
+    EXPECT_EQ(std::vector<int32_t>({l, t, r, b}), std::vector<int32_t>({0, 0, 20, 20}));
+}
+
+TEST_F(GdipCanvasTest, DrawSurfaceCutsTheSourceAndCopiesItself) {
+    // Source x -10..90 into a 200-wide destination: the left edge moves 20.
+    auto source = Surface(100, 4);
+    source->CreateCanvas()->FillRect(0, 0, 100, 4, kRed);
+    auto s = Surface(220, 4);
+    auto canvas = Canvas(*s);
+    canvas->DrawSurfaceEx(source.Get(), -10, 0, 90, 4, 0, 0, 200, 4, 0xCC0020, 255, false);
+    EXPECT_EQ(s->PixelAt(19, 1), kWhite);
+    EXPECT_EQ(s->PixelAt(20, 1), kRed);
+    EXPECT_EQ(s->PixelAt(199, 1), kRed);
+    EXPECT_EQ(s->PixelAt(200, 1), kWhite);
+
+    // Onto itself, overlapping: the result of an unchanged copy.
+    auto self = Surface(16, 1);
+    auto sc = self->CreateCanvas();
+    for (int32_t x = 0; x < 16; ++x) sc->SetPixel(x, 0, x * 10);
+    sc->DrawSurfaceEx(self.Get(), 0, 0, 12, 1, 4, 0, 16, 1, 0xCC0020, 255, false);
+    for (int32_t x = 4; x < 16; ++x) EXPECT_EQ(self->PixelAt(x, 0), (x - 4) * 10) << x;
+
+    // Past the source's edge the keyed drawing draws nothing.
+    const std::vector<uint32_t> before = Pixels(*s);
+    canvas->DrawSurfaceTransparent(source.Get(), 0, 0, 101, 4, 0, 0, 101, 4, kWhite);
+    EXPECT_EQ(Pixels(*s), before);
+}
+
+// ---- Text ----------------------------------------------------------------------------
+
+TEST_F(GdipCanvasTest, TextMeasuresAsGdiAndInkSitsOnTheGdiBaseline) {
+    auto s = Surface(120, 40);
+    auto canvas = Canvas(*s);
+    canvas->SetFont(u"Tahoma", -16, 0, 0);
+    int32_t w = 0, h = 0;
+    canvas->TextExtent(u"Hello", w, h);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    LOGFONTW log{};
+    log.lfHeight = -16;
+    log.lfWeight = 400;
+    log.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(log.lfFaceName, L"Tahoma");
+    HFONT font = CreateFontIndirectW(&log);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, L"Hello", 5, &size);
+    TEXTMETRICW m{};
+    GetTextMetricsW(dc, &m);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    EXPECT_EQ(w, size.cx);
+    EXPECT_EQ(h, size.cy);
+
+    canvas->SetBackground(kWhite, true);
+    canvas->TextOut(10, 5, u"H");
+    int32_t hw = 0, hh = 0;
+    canvas->TextExtent(u"H", hw, hh);
+    int32_t lowest = -1, rightmost = -1;
+    for (int32_t y = 0; y < s->Height(); ++y)
+        for (int32_t x = 0; x < s->Width(); ++x)
+            if (s->PixelAt(x, y) != kWhite) lowest = std::max(lowest, y), rightmost = std::max(rightmost, x);
+    ASSERT_GE(lowest, 0) << "no ink";
+    EXPECT_LT(rightmost, 10 + hw + 4);
+    EXPECT_LE(std::abs(lowest - (5 + m.tmAscent - 1)), 1);
+
+    int32_t ew = -1, eh = -1;
+    canvas->TextExtent(u"", ew, eh);
+    EXPECT_EQ(ew, 0);
+    EXPECT_EQ(eh, size.cy);
+}
+
+TEST_F(GdipCanvasTest, TextRectFillsOnceAndPutsTheClipBack) {
+    auto s = Surface(60, 30);
+    auto canvas = Canvas(*s);
+    canvas->SetFont(u"Tahoma", -12, 0, kRed);
+    canvas->SetBackground(kGreen, false);
+    canvas->TextRect(10, 10, 30, 20, 100, 100, u"far away", true);
+    EXPECT_EQ(Mask(*s, kGreen)[15], std::string(10, '.') + std::string(20, '#') + std::string(30, '.'));
+    int32_t l, t, r, b;
+    ASSERT_TRUE(canvas->GetClipBox(l, t, r, b));
+    EXPECT_EQ(std::vector<int32_t>({l, t, r, b}), std::vector<int32_t>({0, 0, 60, 30}));
+
+    canvas->SetTextAngle(3600 + 900);
+    canvas->TextOut(30, 28, u"Up"); // rotated: no box
+    EXPECT_FALSE(AnyPixel(*s, kGreen, 30, 0, 60, 10));
+    // Counter-clockwise: the letters run upwards from the point, their
+    // tops to its left, so ink lies above it and to its right.
+    int32_t ink = 0;
+    for (int32_t y = 0; y < 28; ++y)
+        for (int32_t x = 30; x < 50; ++x) ink += s->PixelAt(x, y) != kWhite;
+    EXPECT_GT(ink, 10);
+}
+
+TEST_F(GdipCanvasTest, AHugeFontDrawsWithoutABaselineBitmap) {
+    auto s = Surface(40, 40);
+    auto canvas = Canvas(*s);
+    canvas->SetFont(u"Tahoma", -20000, 0, kRed);
+    canvas->TextOut(0, 0, u"H");
+    int32_t w = 0, h = 0;
+    canvas->TextExtent(u"H", w, h);
+    EXPECT_GT(h, 0);
+}
+
+TEST_F(GdipCanvasTest, AnEvictedFontIsDeletedEvenWhenItWasTheLastSelected) {
+    HGDIOBJ font = nullptr;
+    {
+        auto s = Surface(8, 8);
+        auto holder = s->CreateCanvas();
+        holder->SetFont(u"Tahoma", -31, 0, 0);
+        int32_t w, h;
+        holder->TextExtent(u"x", w, h);
+        font = static_cast<TGdipCanvas*>(holder.Get())->GdiFontHandle();
+        ASSERT_NE(font, nullptr);
+        // Push the entry out of the cache while this canvas keeps it.
+        auto other = s->CreateCanvas();
+        for (int32_t i = 0; i < 64; ++i) {
+            other->SetFont(u"Tahoma", -(100 + i), 0, 0);
+            other->TextExtent(u"x", w, h);
+        }
+        holder->TextExtent(u"x", w, h); // selected last, then the canvas goes
+        EXPECT_NE(GetObjectType(font), 0u);
+    }
+    EXPECT_EQ(GetObjectType(font), 0u);
+}
