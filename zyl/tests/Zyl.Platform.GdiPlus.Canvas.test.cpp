@@ -421,3 +421,93 @@ TEST_F(GdipCanvasTest, AnEvictedFontIsDeletedEvenWhenItWasTheLastSelected) {
     }
     EXPECT_EQ(GetObjectType(font), 0u);
 }
+
+// ---- Lines, shapes and images through GDI+ -------------------------------------------
+
+TEST_F(GdipCanvasTest, ShapesDrawInsideTheirBoxes) {
+    const TPlatformPoint triangle[] = {{4, 4}, {26, 6}, {12, 26}};
+    const TPlatformPoint bezier[] = {{4, 4}, {10, 26}, {20, 0}, {26, 24}};
+    const struct {
+        const char* name;
+        std::function<void(TPlatformCanvas&)> draw;
+        bool fill;
+    } cases[] = {
+        {"Ellipse", [](TPlatformCanvas& c) { c.Ellipse(4, 4, 26, 26); }, true},
+        {"RoundRect", [](TPlatformCanvas& c) { c.RoundRect(4, 4, 26, 26, 8, 8); }, true},
+        {"Chord", [](TPlatformCanvas& c) { c.Chord(4, 4, 26, 26, 26, 15, 4, 15); }, true},
+        {"Pie", [](TPlatformCanvas& c) { c.Pie(4, 4, 26, 26, 26, 4, 4, 4); }, true},
+        {"Arc", [](TPlatformCanvas& c) { c.Arc(4, 4, 26, 26, 26, 15, 4, 15); }, false},
+        {"Polygon", [&](TPlatformCanvas& c) { c.Polygon(triangle, 3, 2, false); }, true},
+        {"Polyline", [&](TPlatformCanvas& c) { c.Polyline(triangle, 3, 2); }, false},
+        {"PolyBezier", [&](TPlatformCanvas& c) { c.PolyBezier(bezier, 4, 3); }, false},
+        {"slanted LineTo", [](TPlatformCanvas& c) { c.MoveTo(4, 4), c.LineTo(25, 20); }, false},
+        {"wide LineTo", [](TPlatformCanvas& c) { c.SetPen(kRed, 4, 0), c.MoveTo(6, 6), c.LineTo(24, 24); }, false},
+    };
+    for (const auto& c : cases) {
+        auto s = Surface(30, 30);
+        auto canvas = Canvas(*s);
+        c.draw(*canvas);
+        int32_t ink = 0, outside = 0;
+        for (int32_t y = 0; y < 30; ++y)
+            for (int32_t x = 0; x < 30; ++x) {
+                const bool drawn = s->PixelAt(x, y) != kWhite;
+                ink += drawn;
+                outside += drawn && (x < 2 || y < 2 || x > 27 || y > 27);
+            }
+        EXPECT_GT(ink, 10) << c.name;
+        EXPECT_EQ(outside, 0) << c.name;
+        EXPECT_EQ(AnyPixel(*s, kBlue, 0, 0, 30, 30), c.fill) << c.name;
+    }
+}
+
+TEST_F(GdipCanvasTest, ShapeEdgeCases) {
+    // The same radial twice: the whole ellipse, so ink on all four sides.
+    auto full = Surface(30, 30);
+    auto c1 = Canvas(*full);
+    c1->Arc(4, 4, 26, 26, 26, 15, 26, 15);
+    // GDI+ rasterises the half-pixel outline to either side of the edge.
+    int32_t sides = 0;
+    for (const auto& [x, y] : {std::pair{4, 15}, std::pair{25, 15}, std::pair{15, 4}, std::pair{15, 25}}) {
+        bool ink = false;
+        for (int32_t dy = -1; dy <= 1; ++dy)
+            for (int32_t dx = -1; dx <= 1; ++dx) ink |= full->PixelAt(x + dx, y + dy) != kWhite;
+        sides += ink;
+    }
+    EXPECT_EQ(sides, 4);
+
+    // One pixel wide: the radius is 0 after the half-pixel inset.
+    auto thin = Surface(10, 10);
+    auto c2 = Canvas(*thin);
+    const std::vector<uint32_t> blank = Pixels(*thin);
+    c2->Arc(4, 0, 5, 10, 4, 0, 4, 10);
+    EXPECT_EQ(Pixels(*thin), blank);
+
+    // Two points: the outline there and back, no fill.
+    const TPlatformPoint two[] = {{1, 1}, {8, 8}};
+    c2->Polygon(two, 2, 1, false);
+    EXPECT_FALSE(AnyPixel(*thin, kBlue, 0, 0, 10, 10));
+    EXPECT_NE(Pixels(*thin), blank);
+
+    // Six points: the first four drawn, the current point at the sixth; three
+    // points: nothing at all.
+    const TPlatformPoint six[] = {{0, 0}, {1, 5}, {5, 1}, {6, 6}, {7, 7}, {3, 9}};
+    c2->PolyBezier(six, 3, 2);
+    EXPECT_EQ(c2->PenX, 0);
+    c2->PolyBezier(six, 6, 5);
+    EXPECT_EQ(c2->PenX, 3);
+    EXPECT_EQ(c2->PenY, 9);
+
+    // A wide pen is solid whatever its style.
+    auto wide = Surface(30, 10);
+    auto c3 = Canvas(*wide);
+    c3->SetPen(kRed, 3, 2);
+    c3->MoveTo(2, 5);
+    c3->LineTo(27, 5);
+    EXPECT_EQ(Mask(*wide, kRed)[5].substr(4, 20), std::string(20, '#'));
+
+    // Corners of width 0: a plain rectangle.
+    auto round = Surface(14, 14), plain = Surface(14, 14);
+    Canvas(*round)->RoundRect(1, 1, 12, 12, 0, 6);
+    Canvas(*plain)->Rectangle(1, 1, 12, 12);
+    EXPECT_EQ(Pixels(*round), Pixels(*plain));
+}
