@@ -258,4 +258,7 @@ public:
 // and GDI+ starts, reading the options afresh; otherwise does nothing.
 void CreateGdipServices();
 
+// The registry entry "gdiplus": only ever chosen by name, never by "auto".
+void RegisterGdipCanvasBackend();
+
 } // namespace Zyl

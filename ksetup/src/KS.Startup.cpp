@@ -8,6 +8,7 @@
 #include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
+#include "Zyl.Platform.GdiPlus.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Platform.Soft.h"
 #include "Zyl.Platform.Win.h"
@@ -89,7 +90,8 @@ void InitializeUnits() {
         InitStage = 5;
         RegisterDirect2DPlaceholder();
         InitStage = 6;
-        // Stage 7 will register GDI+ once that backend arrives.
+        Zyl::RegisterGdipCanvasBackend();
+        InitStage = 7;
         Zyl::RegisterWinCanvasBackend();
         InitStage = 8;
         Zyl::InitializeGraphicsUnit();
