@@ -188,14 +188,8 @@ void TGdipCanvas::TextExtent(const std::u16string& text, int32_t& width, int32_t
 void TGdipCanvas::FontMetrics(int32_t& height, int32_t& ascent, int32_t& descent, int32_t& internalLeading,
                               int32_t& externalLeading, int32_t& aveCharWidth, int32_t& maxCharWidth) {
     SelectGdipFont();
-    const TEXTMETRICW& m = currentFont_->Metrics;
-    height = m.tmHeight;
-    ascent = m.tmAscent;
-    descent = m.tmDescent;
-    internalLeading = m.tmInternalLeading;
-    externalLeading = m.tmExternalLeading;
-    aveCharWidth = m.tmAveCharWidth;
-    maxCharWidth = m.tmMaxCharWidth;
+    SplitTextMetrics(currentFont_->Metrics, height, ascent, descent, internalLeading, externalLeading, aveCharWidth,
+                     maxCharWidth);
 }
 
 void TGdipCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {

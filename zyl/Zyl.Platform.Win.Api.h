@@ -119,6 +119,19 @@ inline HBITMAP CreateTopDownSection(HDC DC, int32_t Width, int32_t Height, void*
     return pCreateDIBSection()(DC, &info, DIB_RGB_COLORS, Bits, nullptr, 0);
 }
 
+// The seven values of the canvases' FontMetrics, from GDI's record.
+inline void SplitTextMetrics(const TEXTMETRICW& Metrics, int32_t& Height, int32_t& Ascent, int32_t& Descent,
+                             int32_t& InternalLeading, int32_t& ExternalLeading, int32_t& AveCharWidth,
+                             int32_t& MaxCharWidth) {
+    Height = Metrics.tmHeight;
+    Ascent = Metrics.tmAscent;
+    Descent = Metrics.tmDescent;
+    InternalLeading = Metrics.tmInternalLeading;
+    ExternalLeading = Metrics.tmExternalLeading;
+    AveCharWidth = Metrics.tmAveCharWidth;
+    MaxCharWidth = Metrics.tmMaxCharWidth;
+}
+
 // The screen's device context for the holder's life.
 class TScreenDC {
 public:

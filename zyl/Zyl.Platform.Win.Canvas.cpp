@@ -277,13 +277,7 @@ void TWinCanvas::FontMetrics(int32_t& Height, int32_t& Ascent, int32_t& Descent,
                              int32_t& ExternalLeading, int32_t& AveCharWidth, int32_t& MaxCharWidth) {
     TEXTMETRICW metrics{};
     pGetTextMetricsW()(dc_, &metrics);
-    Height = metrics.tmHeight;
-    Ascent = metrics.tmAscent;
-    Descent = metrics.tmDescent;
-    InternalLeading = metrics.tmInternalLeading;
-    ExternalLeading = metrics.tmExternalLeading;
-    AveCharWidth = metrics.tmAveCharWidth;
-    MaxCharWidth = metrics.tmMaxCharWidth;
+    SplitTextMetrics(metrics, Height, Ascent, Descent, InternalLeading, ExternalLeading, AveCharWidth, MaxCharWidth);
 }
 
 HDC TWinCanvas::SourceDC(TPlatformSurface* Surface, TWinSurface*& Source) {

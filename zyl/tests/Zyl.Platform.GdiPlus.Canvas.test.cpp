@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -510,4 +511,72 @@ TEST_F(GdipCanvasTest, ShapeEdgeCases) {
     Canvas(*round)->RoundRect(1, 1, 12, 12, 0, 6);
     Canvas(*plain)->Rectangle(1, 1, 12, 12);
     EXPECT_EQ(Pixels(*round), Pixels(*plain));
+}
+
+namespace {
+
+// Counts the two ways a text run reaches GDI+.
+int32_t StringCalls = 0, DriverCalls = 0;
+decltype(TGdipApi::GdipDrawString) RealDrawString = nullptr;
+decltype(TGdipApi::GdipDrawDriverString) RealDrawDriverString = nullptr;
+TGpStatus CountDrawString(TGpGraphics* g, const wchar_t* text, int32_t length, const TGpFont* font,
+                          const TGpRectF* layout, const TGpStringFormat* format, const TGpBrush* brush) {
+    ++StringCalls;
+    return RealDrawString(g, text, length, font, layout, format, brush);
+}
+TGpStatus CountDrawDriverString(TGpGraphics* g, const uint16_t* text, int32_t length, const TGpFont* font,
+                                const TGpBrush* brush, const TGpPointF* positions, int32_t flags,
+                                const TGpMatrix* matrix) {
+    ++DriverCalls;
+    return RealDrawDriverString(g, text, length, font, brush, positions, flags, matrix);
+}
+
+} // namespace
+
+TEST_F(GdipCanvasTest, LayoutModesAndSharedFontEntries) {
+    auto s = Surface(80, 30);
+    auto canvas = Canvas(*s);
+    canvas->SetFont(u"Tahoma", -14, 0, 0);
+    int32_t w, h;
+    canvas->TextExtent(u"x", w, h); // the baseline test draws no more once the entry exists
+    RealDrawString = Gdip.GdipDrawString;
+    RealDrawDriverString = Gdip.GdipDrawDriverString;
+    Gdip.GdipDrawString = CountDrawString;
+    Gdip.GdipDrawDriverString = CountDrawDriverString;
+    const struct {
+        std::optional<std::u16string> layout;
+        std::u16string text;
+        int32_t strings, drivers;
+    } cases[] = {
+        {std::nullopt, u"Abc", 0, 1},
+        {std::nullopt, u"A\U0001F600", 1, 0}, // a surrogate pair: string layout even when positioned
+        {u" String ", u"Abc", 1, 0},
+        {u"other", u"Abc", 0, 1},
+    };
+    for (const auto& c : cases) {
+        TScopedEnvVar layout(u"ZYL_GDIPLUS_LAYOUT", c.layout);
+        ReadGdipOptions();
+        StringCalls = DriverCalls = 0;
+        canvas->TextOut(2, 2, c.text);
+        EXPECT_EQ(StringCalls, c.strings) << Utf8(c.layout.value_or(u"(unset)"));
+        EXPECT_EQ(DriverCalls, c.drivers) << Utf8(c.layout.value_or(u"(unset)"));
+    }
+    Gdip.GdipDrawString = RealDrawString;
+    Gdip.GdipDrawDriverString = RealDrawDriverString;
+
+    // Two canvases with one font share its entry; a name past 31 characters
+    // reaches GDI cut to 31, so it names the same GDI font as its cut.
+    auto other = s->CreateCanvas();
+    other->SetFont(u"Tahoma", -14, 0, kRed);
+    other->TextExtent(u"x", w, h);
+    EXPECT_EQ(static_cast<TGdipCanvas*>(other.Get())->GdiFontHandle(),
+              static_cast<TGdipCanvas*>(canvas.Get())->GdiFontHandle());
+    const std::u16string longName(40, u'Q');
+    other->SetFont(longName, -14, 0, 0);
+    other->TextExtent(u"x", w, h);
+    LOGFONTW log{};
+    ASSERT_NE(GetObjectW(static_cast<HGDIOBJ>(static_cast<TGdipCanvas*>(other.Get())->GdiFontHandle()),
+                         sizeof log, &log),
+              0);
+    EXPECT_EQ(std::wstring(log.lfFaceName), std::wstring(31, L'Q'));
 }
