@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -579,4 +580,83 @@ TEST_F(GdipCanvasTest, LayoutModesAndSharedFontEntries) {
                          sizeof log, &log),
               0);
     EXPECT_EQ(std::wstring(log.lfFaceName), std::wstring(31, L'Q'));
+}
+
+namespace {
+
+// Counts the calls of one entry of the table while hooked.
+template <auto Member>
+struct TCounted;
+template <class R, class... A, R (*TGdipApi::*Member)(A...)>
+struct TCounted<Member> {
+    static inline R (*Real)(A...) = nullptr;
+    static inline int32_t Calls = 0;
+    static R Call(A... a) {
+        ++Calls;
+        return Real(a...);
+    }
+    static void Hook() {
+        Calls = 0;
+        Real = Gdip.*Member;
+        Gdip.*Member = Call;
+    }
+    static void Unhook() { Gdip.*Member = Real; }
+};
+
+template <auto Create, auto Delete>
+struct TKind {
+    const char* Name;
+    void Hook() const { TCounted<Create>::Hook(), TCounted<Delete>::Hook(); }
+    void Unhook() const { TCounted<Create>::Unhook(), TCounted<Delete>::Unhook(); }
+    int32_t Created() const { return TCounted<Create>::Calls; }
+    int32_t Deleted() const { return TCounted<Delete>::Calls; }
+};
+
+} // namespace
+
+TEST_F(GdipCanvasTest, EveryGdiplusObjectMadeIsDeletedAgain) {
+    auto source = Surface(8, 8, true);
+    const auto kinds = std::make_tuple(
+        TKind<&TGdipApi::GdipCreatePen1, &TGdipApi::GdipDeletePen>{"pens"},
+        TKind<&TGdipApi::GdipCreateSolidFill, &TGdipApi::GdipDeleteBrush>{"solid brushes and textures"},
+        TKind<&TGdipApi::GdipCreateBitmapFromScan0, &TGdipApi::GdipDisposeImage>{"images"},
+        TKind<&TGdipApi::GdipGetImageGraphicsContext, &TGdipApi::GdipDeleteGraphics>{"graphics"},
+        TKind<&TGdipApi::GdipCreateRegionRectI, &TGdipApi::GdipDeleteRegion>{"regions"},
+        TKind<&TGdipApi::GdipCreatePath, &TGdipApi::GdipDeletePath>{"paths"},
+        TKind<&TGdipApi::GdipCreateImageAttributes, &TGdipApi::GdipDisposeImageAttributes>{"attributes"});
+    // The font entry and its baseline bitmap live in the cache, the source's
+    // opaque bitmap as long as the source: made first.
+    source->OpaqueBitmap();
+    {
+        auto s = Surface(4, 4);
+        int32_t w, h;
+        s->CreateCanvas()->TextExtent(u"x", w, h);
+    }
+    TCounted<&TGdipApi::GdipCreateTexture>::Hook();
+    std::apply([](const auto&... k) { (k.Hook(), ...); }, kinds);
+    for (int32_t i = 0; i < 100; ++i) {
+        auto s = Surface(24, 24, i % 2 == 0);
+        auto canvas = Canvas(*s);
+        canvas->ClipExclude(2, 2, 6, 6);
+        canvas->SetBrush(kGreen, 2 + i % 6);
+        canvas->Ellipse(0, 0, 20, 20);
+        canvas->RoundRect(0, 0, 20, 20, 6, 6);
+        canvas->SetRop2(14);
+        canvas->Pie(0, 0, 20, 20, 20, 0, 0, 0);
+        canvas->SetRop2(4);
+        canvas->DrawSurfaceEx(source.Get(), 0, 0, 8, 8, 0, 0, 16, 16, 0xCC0020, 128, true);
+        canvas->DrawSurfaceTransparent(source.Get(), 0, 0, 8, 8, 0, 0, 8, 8, kWhite);
+        canvas->TextOut(1, 1, u"ok");
+    }
+    std::apply([](const auto&... k) { (k.Unhook(), ...); }, kinds);
+    TCounted<&TGdipApi::GdipCreateTexture>::Unhook();
+    const int32_t textures = TCounted<&TGdipApi::GdipCreateTexture>::Calls;
+    EXPECT_GT(textures, 0);
+    const auto check = [&](const auto& k) {
+        // Textures are brushes too, deleted by the same call.
+        const bool brushes = std::string(k.Name) == "solid brushes and textures";
+        EXPECT_GT(k.Created(), 0) << k.Name;
+        EXPECT_EQ(k.Created() + (brushes ? textures : 0), k.Deleted()) << k.Name;
+    };
+    std::apply([&](const auto&... k) { (check(k), ...); }, kinds);
 }
