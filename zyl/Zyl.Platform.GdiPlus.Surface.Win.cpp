@@ -8,6 +8,7 @@
 #include "System.Remainder.Os.h"
 #include "System.Remainder.Streams.h"
 #include "System.Remainder.Text.h"
+#include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.GdiPlus.h"
 #include "Zyl.Platform.Png.h"
 
@@ -138,6 +139,12 @@ void CreateGdipServices() {
     if (CurrentPlatformServices() || !StartGdiplusOnce()) return;
     ReadGdipOptions();
     SetCurrentPlatformServices(RaiseOnBadAlloc([] { return TRef<TPlatformServices>(MakeRef<TGdipServices>()); }));
+}
+
+void RegisterGdipCanvasBackend() {
+    RegisterCanvasBackend(u"gdiplus", u"GDI+ (bitmap sobre a memoria da superficie; antialias; texto ClearType do sistema)",
+                          CanvasKindBackend, CanvasPlatformWindows, 0x9E, 30, GdipBackendAvailable,
+                          GdipAutoChoiceAllowed, CreateGdipServices);
 }
 
 } // namespace Zyl

@@ -1,19 +1,23 @@
 // The "gdiplus" canvas backend: GDI+ (gdiplus.dll, bound by name at run
-// time) drawing into the program's own memory surfaces. So far: when the
-// backend counts as available, loading, binding and starting GDI+ once for
-// the process with a proof drawing, the text of the last failure, the
-// rendering options read from the environment, the surface and the services.
-// The canvas is still to come, so the backend is not registered yet.
+// time) drawing into the program's own memory surfaces: when the backend
+// counts as available, loading, binding and starting GDI+ once for the
+// process with a proof drawing, the text of the last failure, the rendering
+// options read from the environment, the surface, the canvas and the
+// services.
 //
 // Everything here is process-wide and lives until the process ends: a failed
 // start is never retried and GDI+ is never shut down. UI thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Zyl.Platform.GdiPlus.Api.h"
+#include "Zyl.Platform.Soft.Pixels.h"
 #include "Zyl.Platform.Soft.Support.h"
+#include "Zyl.Platform.Soft.h"
 #include "Zyl.Platform.h"
 
 namespace Zyl {
@@ -65,6 +69,7 @@ public:
     int32_t Width() override { return width_; }
     int32_t Height() override { return height_; }
     bool HasAlpha() override { return hasAlpha_; }
+    TRef<TPlatformCanvas> CreateCanvas() override;
     uint8_t* Bits() override { return reinterpret_cast<uint8_t*>(bits_.get()); }
     int32_t Stride() override { return 4 * width_; }
     TRef<TPlatformSurface> CreateCompatible(int32_t width, int32_t height, bool hasAlpha) override;
@@ -76,6 +81,11 @@ public:
     // Makes the graphics context and sets its rendering state when there is
     // none; raises Exception when GDI+ refuses, and tries again next time.
     TGpGraphics* EnsureGdipGraphics();
+    // A second bitmap over the same pixels that ignores alpha, for drawing an
+    // alpha surface as opaque or colour-keyed; made on first need, nil when
+    // GDI+ refuses it.
+    TGpImage* OpaqueBitmap();
+    TGpImage* Bitmap() const { return bitmap_.Get(); }
 
     // The canvas whose clip is set on the graphics context; 0 when none is.
     int64_t ClipOwnerSerial = 0;
@@ -86,7 +96,146 @@ private:
     // Released in the reverse order: graphics, bitmap, pixels.
     THeapBlock<uint32_t> bits_;
     TGdipImage bitmap_;
+    TGdipImage opaqueBitmap_;
     TGdipGraphics graphics_;
+};
+
+class TGdipFontEntry;
+
+// The drawing interface on one TGdipSurface. Shapes, images and text go
+// through GDI+ on the surface's shared graphics context; fills, frames,
+// pixels, focus rectangles and flood fills are written straight into the
+// surface memory, which keeps them pixel-exact. Pen modes other than copy
+// are applied by drawing into a transparent layer that is then combined
+// into the pixels.
+class TGdipCanvas : public TPlatformCanvas {
+public:
+    explicit TGdipCanvas(TGdipSurface* surface);
+    ~TGdipCanvas() override;
+
+    void Save() override;
+    void Restore() override;
+    void SetPen(int32_t color, int32_t width, int32_t style) override;
+    void SetBrush(int32_t color, int32_t style) override;
+    void SetFont(const std::u16string& name, int32_t height, int32_t style, int32_t color) override;
+    void SetTextAngle(int32_t angle) override;
+    void SetBackground(int32_t color, bool transparent) override;
+    void SetRop2(int32_t mode) override;
+    void SetOrigin(int32_t x, int32_t y) override;
+    void GetOrigin(int32_t& x, int32_t& y) override;
+    void ClipRect(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void ClipExclude(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void ResetClip() override;
+    bool GetClipBox(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) override;
+    void LineTo(int32_t x, int32_t y) override;
+    void Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cornerWidth,
+                   int32_t cornerHeight) override;
+    void Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void Arc(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+             int32_t y2) override;
+    void Chord(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+               int32_t y2) override;
+    void Pie(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x1, int32_t y1, int32_t x2,
+             int32_t y2) override;
+    void Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) override;
+    void Polygon(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex, bool winding) override;
+    void PolyBezier(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) override;
+    void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t color) override;
+    void FillRectBrush(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void FrameRect(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void DrawFocusRect(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
+    void SetPixel(int32_t x, int32_t y, int32_t color) override;
+    int32_t GetPixel(int32_t x, int32_t y) override;
+    void FloodFill(int32_t x, int32_t y, int32_t color, bool toBorder) override;
+    void TextOut(int32_t x, int32_t y, const std::u16string& text) override;
+    void TextRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x, int32_t y,
+                  const std::u16string& text, bool opaque) override;
+    void TextExtent(const std::u16string& text, int32_t& width, int32_t& height) override;
+    void FontMetrics(int32_t& height, int32_t& ascent, int32_t& descent, int32_t& internalLeading,
+                     int32_t& externalLeading, int32_t& aveCharWidth, int32_t& maxCharWidth) override;
+    void DrawSurfaceEx(TPlatformSurface* source, int32_t srcLeft, int32_t srcTop, int32_t srcRight,
+                       int32_t srcBottom, int32_t dstLeft, int32_t dstTop, int32_t dstRight, int32_t dstBottom,
+                       int32_t rop, int32_t opacity, bool useAlpha) override;
+    void DrawSurfaceTransparent(TPlatformSurface* source, int32_t srcLeft, int32_t srcTop, int32_t srcRight,
+                                int32_t srcBottom, int32_t dstLeft, int32_t dstTop, int32_t dstRight,
+                                int32_t dstBottom, int32_t transparentColor) override;
+    TPlatformSurface* GetSurface() override { return surface_.Get(); }
+
+    // The GDI font of the canvas's current font entry (nil before the first
+    // text operation); tests watch its life through it.
+    void* GdiFontHandle() const;
+
+private:
+    struct TRect {
+        int32_t Left, Top, Right, Bottom;
+    };
+    TRect Device(int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+
+    // False when nothing can be drawn in the device rectangle; else the
+    // surface's graphics exists and carries this canvas's clip.
+    bool PrepareGdipGraphics(const TRect& bounds);
+    // Kind: a pen style 0..4, or 9 for the wide pen.
+    TGpPen* UpdateGdipPen(int32_t kind);
+    TGpBrush* UpdateGdipBrush();
+    TGpBrush* SolidBrushOf(int32_t color);
+    // The pen kind of outlines: 9 for a wide pen, else the pen style.
+    int32_t OutlineKind() const;
+    // Runs `draw` again inside a layer when a pen mode other than copy is in
+    // force and no layer is active, and says whether it took the drawing
+    // over (drawn or skipped). The state comes back whatever `draw` does.
+    template <class F>
+    bool RanInRopLayer(const TRect& bounds, F&& draw);
+    bool BeginGdipRopLayer(const TRect& bounds);
+    // Puts the saved state and the main surface back; with `combine` the
+    // layer's pixels are combined into the main surface first.
+    void EndGdipRopLayer(bool combine);
+
+    void FillRectSolidPixels(const TRect& r, int32_t color);
+    void FillRectBrushPixels(const TRect& r);
+
+    // Text.
+    void SelectGdipFont();
+    void DrawGdipText(int32_t x, int32_t y, const std::u16string& text, bool backgroundAllowed);
+
+    // Lines, shapes and images.
+    void DrawGdipThinLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+    void StrokePolyline(const std::vector<TGpPointF>& points, bool closed);
+    void DrawArcFigure(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3,
+                       int32_t x4, int32_t y4, int32_t kind);
+    void DrawSurfaceImage(TGdipSurface* source, const TRect& src, const TRect& dst, int32_t alpha, int32_t mode,
+                          int32_t keyColor);
+    // The source itself, or a copy when it is the surface drawn on.
+    TRef<TGdipSurface> DistinctSource(TPlatformSurface* source);
+    TRect PointBounds(const std::vector<TGpPointF>& points) const;
+    std::vector<TGpPointF> DevicePoints(const TPlatformPoint* points, int32_t count) const;
+
+    TSoftCanvasState state_;
+    TRef<TGdipSurface> surface_;
+    std::vector<TSoftCanvasState> saveStack_;
+    std::vector<int32_t> scratchRects_;
+    int64_t serial_;
+    bool clipDirty_ = true;
+
+    bool layerActive_ = false;
+    TSoftCanvasState layerSavedState_;
+    TRef<TGdipSurface> layerSurface_;
+    TRef<TGdipSurface> layerMainSurface_;
+    int32_t layerLeft_ = 0, layerTop_ = 0;
+
+    TGdipObject<TGpPen, &TGdipApi::GdipDeletePen> pen_;
+    int32_t penCacheColor_ = 0, penCacheWidth_ = 0, penCacheStyle_ = -1;
+    TGdipBrush solidBrush_;
+    TGdipBrush hatchBrush_;
+    // The hatch brush's bitmap lies over hatchPixels_, which must not move
+    // while it exists.
+    TGdipImage hatchBitmap_;
+    std::array<uint32_t, 64> hatchPixels_{};
+    std::u16string hatchKey_;
+
+    std::u16string currentFontKey_;
+    TRef<TGdipFontEntry> currentFont_;
+    bool fontSelected_ = false;
 };
 
 // The surface itself when it is a GDI+ one, else a new GDI+ copy of its
@@ -108,5 +257,8 @@ public:
 // Installs TGdipServices as the platform services when none are installed
 // and GDI+ starts, reading the options afresh; otherwise does nothing.
 void CreateGdipServices();
+
+// The registry entry "gdiplus": only ever chosen by name, never by "auto".
+void RegisterGdipCanvasBackend();
 
 } // namespace Zyl

@@ -80,6 +80,10 @@ std::array<uint8_t, 8> HatchPattern(int32_t brushStyle) {
     }
 }
 
+std::array<uint8_t, 8> BrushHatch(int32_t brushStyle) {
+    return brushStyle >= 8 ? std::array<uint8_t, 8>{} : HatchPattern(brushStyle);
+}
+
 uint32_t Rop2Result(int32_t mode, uint32_t p, uint32_t d) {
     switch (mode) {
     case 0: return 0;
@@ -192,7 +196,7 @@ void FloodFillPixels(uint8_t* pixels, int32_t stride, int32_t width, int32_t hei
     const uint32_t brush = ColorToPixel(brushColor), back = ColorToPixel(backColor);
     const bool hatched = brushStyle >= 2;
     // Styles 8 and above are a hatch without lines.
-    const std::array<uint8_t, 8> pattern = brushStyle >= 8 ? std::array<uint8_t, 8>{} : HatchPattern(brushStyle);
+    const std::array<uint8_t, 8> pattern = BrushHatch(brushStyle);
     fill.Fill(x, y, [&](int32_t px, int32_t py) {
         ZYL_PIXEL_CHECK(px >= 0 && px < width && py >= 0 && py < height);
         uint32_t* p = PixelPtr(pixels, stride, px, py);

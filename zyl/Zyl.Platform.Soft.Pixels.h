@@ -56,6 +56,9 @@ constexpr uint32_t Div255(uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8
 // The 8 x 8 hatch of a brush style 2..7 (larger values: the diagonal cross);
 // byte r is row r, bit k column k.
 std::array<uint8_t, 8> HatchPattern(int32_t brushStyle);
+// The hatch that a brush of this style paints: HatchPattern for 2..7, none
+// above 7, which paint only their background.
+std::array<uint8_t, 8> BrushHatch(int32_t brushStyle);
 
 // A pen mode 0..15 applied to pen P and destination D on all 32 bits; any
 // other mode gives P. The caller forces the alpha it needs.

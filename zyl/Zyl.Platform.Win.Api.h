@@ -37,6 +37,7 @@ ZYL_BIND("gdi32.dll", ExcludeClipRect);
 ZYL_BIND("gdi32.dll", ExtFloodFill);
 ZYL_BIND("gdi32.dll", ExtTextOutW);
 ZYL_BIND("gdi32.dll", GdiFlush);
+ZYL_BIND("gdi32.dll", GetCharWidth32W);
 ZYL_BIND("gdi32.dll", GetClipBox);
 ZYL_BIND("gdi32.dll", GetCurrentObject);
 ZYL_BIND("gdi32.dll", GetDeviceCaps);

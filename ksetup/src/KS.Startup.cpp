@@ -7,6 +7,7 @@
 #include "Zyl.Graphics.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.D2D.h"
+#include "Zyl.Platform.GdiPlus.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Platform.Soft.h"
 #include "Zyl.Platform.Win.h"
@@ -74,7 +75,8 @@ void InitializeUnits() {
         InitStage = 5;
         Zyl::RegisterD2DCanvasBackend();
         InitStage = 6;
-        // Stage 7 will register GDI+ once that backend arrives.
+        Zyl::RegisterGdipCanvasBackend();
+        InitStage = 7;
         Zyl::RegisterWinCanvasBackend();
         InitStage = 8;
         Zyl::InitializeGraphicsUnit();

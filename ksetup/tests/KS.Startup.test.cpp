@@ -50,7 +50,7 @@ TEST(InitializeUnits, RegistersThePresentersAndTheCanvasesOnceHoweverOftenItRuns
     Zyl::ResetCanvasBackendState();
     InitializeUnits();
     InitializeUnits();
-    ASSERT_EQ(Zyl::CanvasBackendCount(), 6);
+    ASSERT_EQ(Zyl::CanvasBackendCount(), 7);
     EXPECT_EQ(Zyl::CanvasBackendAt(0)->Name, u"gdi-present");
     EXPECT_EQ(Zyl::CanvasBackendAt(1)->Name, u"x11");
     EXPECT_EQ(Zyl::CanvasBackendAt(2)->Name, u"wayland");
@@ -58,7 +58,8 @@ TEST(InitializeUnits, RegistersThePresentersAndTheCanvasesOnceHoweverOftenItRuns
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Name, u"d2d");
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Priority, 40);
     EXPECT_EQ(Zyl::CanvasBackendAt(4)->Caps, 0x9E);
-    EXPECT_EQ(Zyl::CanvasBackendAt(5)->Name, u"gdi");
+    EXPECT_EQ(Zyl::CanvasBackendAt(5)->Name, u"gdiplus");
+    EXPECT_EQ(Zyl::CanvasBackendAt(6)->Name, u"gdi");
     // The units choose no canvas: the application's start does.
     EXPECT_EQ(Zyl::CurrentPlatformServices(), nullptr);
     Zyl::ResetCanvasBackendState();

@@ -9,9 +9,12 @@
 #include "System.Remainder.Exceptions.h"
 #include "System.Remainder.Streams.h"
 
+#include "Zyl.Platform.CanvasBackend.Reset.h"
+#include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.GdiPlus.Api.h"
 #include "Zyl.Platform.GdiPlus.Reset.h"
 #include "Zyl.Platform.GdiPlus.h"
+#include "Zyl.Platform.Win.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Image.h"
 #include "Zyl.Test.Memory.h"
@@ -280,4 +283,24 @@ TEST_F(GdipSurfaceTest, PngFilesRoundTripAndWhatIsNotOneGivesNil) {
     EXPECT_NE(dynamic_cast<TGdipSurface*>(back.Get()), nullptr);
     EXPECT_EQ(back->Width(), 6);
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(GdipLoad, AChainGoesOnToGdiOnlyWhenGdiplusIsUnavailable) {
+    TScopedEnvVar canvas(u"ZYL_CANVAS", u"gdiplus,gdi");
+    const struct {
+        std::optional<std::u16string> missing;
+        std::u16string active;
+    } cases[] = {{u"1", u"gdi"}, {std::nullopt, u"gdiplus"}};
+    for (const auto& c : cases) {
+        ResetCanvasBackendState();
+        ResetGdipLoadState();
+        TScopedEnvVar missing(u"ZYL_GDIPLUS_MISSING", c.missing);
+        RegisterGdipCanvasBackend();
+        RegisterWinCanvasBackend();
+        EXPECT_EQ(ActivateCanvasBackend(), c.active);
+        EXPECT_EQ(dynamic_cast<TGdipServices*>(CurrentPlatformServices()) != nullptr, c.active == u"gdiplus");
+        // Never in the automatic chain, available or not.
+        EXPECT_EQ(BuildAutoCanvasChain().find(u"gdiplus"), std::u16string::npos);
+    }
+    ResetCanvasBackendState();
 }
