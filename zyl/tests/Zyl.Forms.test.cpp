@@ -639,7 +639,8 @@ TEST_F(ScrollHarness, TheTrackIsPaintedAlongTheRightEdge) {
 // ---- Example: a small wizard-like form ----------------------------------------------------
 
 // A step form as the installer builds one: a docked header, a docked button
-// row with Back, Next (default) and Cancel, and the page in the client area.
+// row with Back, Next (default) and Cancel, and the page in the client area
+// with an edit and a memo that wants its returns.
 class TStepForm : public TForm {
 public:
     explicit TStepForm(System::TComponent* owner) : TForm(owner) {}
@@ -656,9 +657,17 @@ public:
         cancel->Cancel = true;
         next->OnClick = [this](System::TObject*) { ++step; };
         cancel->OnClick = [this](System::TObject*) { Close(); };
+        folder = MakeRef<TEdit>(nullptr);
+        folder->SetBounds(10, 10, 200, 21);
+        folder->SetParent(page.Get());
+        notes = MakeRef<TMemo>(nullptr);
+        notes->SetBounds(10, 40, 300, 100);
+        notes->SetParent(page.Get());
     }
     TRef<TCustomControl> header, buttons, page;
     TRef<ProbeButton> back, next, cancel;
+    TRef<TEdit> folder;
+    TRef<TMemo> notes;
     int32_t step = 0;
 
 private:
@@ -702,6 +711,14 @@ TEST_F(FormsHarness, ExampleWizardDocksItsPanelsAndAnswersTabEnterAndEscape) {
     Key(wizard.Get(), KeyEnter);
     EXPECT_EQ(wizard->step, 2);
     Key(wizard.Get(), KeyTab);
+    Key(wizard.Get(), KeyTab);
+    EXPECT_EQ(wizard->ActiveControl, wizard->folder.Get());
+    Key(wizard.Get(), KeyEnter); // an edit leaves Enter to the default button
+    EXPECT_EQ(wizard->step, 3);
+    Key(wizard.Get(), KeyTab);
+    EXPECT_EQ(wizard->ActiveControl, wizard->notes.Get());
+    Key(wizard.Get(), KeyEnter); // the memo keeps it
+    EXPECT_EQ(wizard->step, 3);
     Key(wizard.Get(), KeyTab);
     EXPECT_EQ(wizard->ActiveControl, wizard->back.Get());
     Key(wizard.Get(), KeyEscape);
