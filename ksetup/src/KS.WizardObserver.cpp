@@ -5,38 +5,32 @@
 
 namespace KS {
 
-TWizardObserver::TWizardObserver() : ownerThread_(std::this_thread::get_id()) {}
-
-void TWizardObserver::CheckThread() const {
-    // A worker reaching a window's handler would pump that window's messages
-    // from the wrong thread; nothing after that can be trusted.
-    if (std::this_thread::get_id() == ownerThread_) return;
-    std::fputs("TWizardObserver: chamado fora da thread da interface\n", stderr);
-    std::fflush(stderr);
-    std::abort();
+bool TWizardObserver::OnUiThread() const {
+    if (UiThread == std::thread::id() || UiThread == std::this_thread::get_id()) return true;
+    if (FatalObserverThreadChecks) {
+        std::fputs("TWizardObserver: called outside the UI thread\n", stderr);
+        std::abort();
+    }
+    return false;
 }
 
 void TWizardObserver::Status(const std::u16string& text) {
-    CheckThread();
-    if (OnStatus) OnStatus(text);
+    if (OnStatus && OnUiThread()) OnStatus(text);
 }
 
 void TWizardObserver::Progress(int64_t done, int64_t total) {
-    CheckThread();
-    if (OnProgress) OnProgress(done, total);
+    if (OnProgress && OnUiThread()) OnProgress(done, total);
 }
 
 bool TWizardObserver::Cancelled() {
-    CheckThread();
     bool cancelled = false;
-    if (OnCancelled) OnCancelled(cancelled);
+    if (OnCancelled && OnUiThread()) OnCancelled(cancelled);
     return cancelled;
 }
 
 uint8_t TWizardObserver::ErrorChoice(const std::u16string& fileName, const std::u16string& message) {
-    CheckThread();
     uint8_t choice = ErrorChoiceAbort;
-    if (OnErrorChoice) OnErrorChoice(fileName, message, choice);
+    if (OnErrorChoice && OnUiThread()) OnErrorChoice(fileName, message, choice);
     return choice;
 }
 

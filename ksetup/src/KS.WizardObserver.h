@@ -1,8 +1,8 @@
-// The observer the installer's windows hand the engine: each engine call goes
-// to the window's handler for it, so the engine never knows which window it
-// talks to. The handlers pump the window's messages, which is safe only on
-// the thread that made the window: the observer remembers the thread that
-// made it and stops the program when any other thread calls it.
+// The observer the installer's windows hand the engine: it forwards each
+// report to a handler of the window that owns it, so that the engine never
+// knows which window it talks to. The handlers touch controls and let the
+// window's thread process its messages, so a report may only come on the
+// thread that built the window.
 #pragma once
 
 #include <cstdint>
@@ -16,14 +16,14 @@ namespace KS {
 
 class TWizardObserver : public TSetupObserver {
 public:
-    TWizardObserver();
-
     std::function<void(const std::u16string& text)> OnStatus;
     std::function<void(int64_t done, int64_t total)> OnProgress;
-    // Leaving the answer untouched means "not cancelled".
     std::function<void(bool& cancelled)> OnCancelled;
-    // Leaving the answer untouched means abort.
-    std::function<void(const std::u16string& fileName, const std::u16string& message, uint8_t& choice)> OnErrorChoice;
+    std::function<void(const std::u16string& fileName, const std::u16string& message, uint8_t& choice)>
+        OnErrorChoice;
+    // The thread of the window's message loop, recorded when the window is
+    // built; a default id checks nothing.
+    std::thread::id UiThread;
 
     void Status(const std::u16string& text) override;
     void Progress(int64_t done, int64_t total) override;
@@ -31,10 +31,13 @@ public:
     uint8_t ErrorChoice(const std::u16string& fileName, const std::u16string& message) override;
 
 private:
-    // Aborts with a message on stderr when called off the owner's thread.
-    void CheckThread() const;
-
-    std::thread::id ownerThread_;
+    // Whether the caller is the UI thread. Otherwise the call is a fault of
+    // the engine's side: fatal when FatalObserverThreadChecks is set (the
+    // tests set it), else the report is dropped and answered as an observer
+    // without handlers would answer it.
+    bool OnUiThread() const;
 };
+
+inline bool FatalObserverThreadChecks = false;
 
 } // namespace KS

@@ -48,9 +48,11 @@ TEST(WizardObserver, HandlersThatLeaveTheAnswerGiveNotCancelledAndAbort) {
 }
 
 // A provider whose own worker reports straight to the window's observer.
-TEST(WizardObserverDeathTest, ACallFromAnotherThreadStopsTheProgram) {
+TEST(WizardObserverDeathTest, ACallFromAnotherThreadStopsTheProgramWhenChecksAreFatal) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    FatalObserverThreadChecks = true;
     auto observer = System::MakeRef<TWizardObserver>();
+    observer->UiThread = std::this_thread::get_id();
     int reports = 0;
     observer->OnProgress = [&](int64_t, int64_t) { ++reports; };
     EXPECT_DEATH(
@@ -58,6 +60,30 @@ TEST(WizardObserverDeathTest, ACallFromAnotherThreadStopsTheProgram) {
             std::thread worker([&] { observer->Progress(1, 2); });
             worker.join();
         },
-        "fora da thread da interface");
+        "outside the UI thread");
     EXPECT_EQ(reports, 0);
+    FatalObserverThreadChecks = false;
+}
+
+TEST(WizardObserver, OffTheUiThreadWithoutFatalChecksDropsReportsAndAnswersAsWithoutHandlers) {
+    FatalObserverThreadChecks = false;
+    auto observer = System::MakeRef<TWizardObserver>();
+    observer->UiThread = std::this_thread::get_id();
+    int calls = 0;
+    observer->OnStatus = [&](const std::u16string&) { ++calls; };
+    observer->OnCancelled = [&](bool& cancelled) { cancelled = true, ++calls; };
+    observer->OnErrorChoice = [&](const std::u16string&, const std::u16string&, uint8_t& choice) {
+        choice = ErrorChoiceRetry, ++calls;
+    };
+    bool cancelled = true;
+    uint8_t choice = ErrorChoiceRetry;
+    std::thread worker([&] {
+        observer->Status(u"x");
+        cancelled = observer->Cancelled();
+        choice = observer->ErrorChoice(u"a", u"b");
+    });
+    worker.join();
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(choice, ErrorChoiceAbort);
 }
