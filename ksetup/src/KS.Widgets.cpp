@@ -12,7 +12,6 @@ using namespace Zyl;
 
 namespace {
 
-constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kDoneTeal = 0xA5B519;
 constexpr TColor kPaleText = 0xE6C9A8;
 constexpr TPenStyle kNoOutline = psClear;

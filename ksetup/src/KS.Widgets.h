@@ -26,6 +26,8 @@ constexpr Zyl::TColor kAccent = 0xEB6F1F;
 constexpr Zyl::TColor kAccentHovered = 0xF6823B;
 constexpr Zyl::TColor kAccentPressed = 0xCC5F1A;
 constexpr Zyl::TColor kDarkText = 0x30241B;
+constexpr Zyl::TColor kGreyText = 0x72655B;
+constexpr Zyl::TColor kWhite = 0xFFFFFF;
 constexpr Zyl::TColor kButtonBarColor = 0xFAF7F5;
 
 // The font height of a point size at the font's own resolution.

@@ -9,9 +9,7 @@ using namespace Zyl;
 
 namespace {
 
-constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kSeparatorColor = 0xE8E2DD;
-constexpr TColor kGreyText = 0x72655B;
 
 // The form's global: RunInstallWizard reads the exit code after the loop.
 System::TRef<TWizardForm> WizardForm;

@@ -10,8 +10,6 @@ using namespace Zyl;
 
 namespace {
 
-constexpr TColor kWhite = 0xFFFFFF;
-constexpr TColor kGreyText = 0x72655B;
 constexpr TColor kNoticeColor = 0xFCF1E8;
 
 std::u16string OldUninstallerPath(const TPreviousInstall& previous) {

@@ -22,7 +22,6 @@ using System::TRef;
 
 namespace {
 
-constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kBarColor = 0x00FFFF;  // what the buttons stand on, unlike any of their own colours
 constexpr int32_t kLeftButton = 1, kRightButton = 3;
 
