@@ -28,6 +28,11 @@ protected:
     // object deleted without them, or a constructor that raised): from here
     // on AddRef and Release do nothing, as after the last Release.
     void EnterDestruction() const noexcept;
+    // For a constructor that calls code which takes and drops counted
+    // references to the new object (a notifying setter): the hold keeps the
+    // count above 0 meanwhile, and giving it back never frees.
+    void TakeConstructionHold() const noexcept { refCount_.fetch_add(1, std::memory_order_relaxed); }
+    void ReleaseConstructionHold() const noexcept { refCount_.fetch_sub(1, std::memory_order_acq_rel); }
 
 private:
     static constexpr int32_t kDestroying = INT32_MIN / 2;

@@ -506,11 +506,12 @@ TWinControl::~TWinControl() {
 
 void TWinControl::Notification(System::TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
+    // Compared by address: a counted temporary would free a component that
+    // announces itself from its constructor, while its count is still 0.
+    const auto same = [component](const TRef<System::TComponent>& owned) { return owned.Get() == component; };
     if (operation == opRemove) {
-        std::erase(ownedComponents_, TRef<System::TComponent>(component));
-    } else if (component->Owner() == this &&
-               std::find(ownedComponents_.begin(), ownedComponents_.end(), TRef<System::TComponent>(component)) ==
-                   ownedComponents_.end()) {
+        std::erase_if(ownedComponents_, same);
+    } else if (component->Owner() == this && std::none_of(ownedComponents_.begin(), ownedComponents_.end(), same)) {
         ownedComponents_.push_back(TRef<System::TComponent>(component));
     }
 }

@@ -35,11 +35,6 @@ void FillLocaleSettings() {
                                      u"julho",   u"agosto",    u"setembro", u"outubro", u"novembro", u"dezembro"};
 }
 
-int32_t SystemMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
-    static System::TLazyProc<decltype(&::MessageBoxW)> messageBox(u"user32.dll", "MessageBoxW");
-    return messageBox()(nullptr, System::WStr(text), System::WStr(title), flags);
-}
-
 System::TRef<Zyl::TShellWinApp>& ShellAppSlot() {
     static System::TRef<Zyl::TShellWinApp> app;
     return app;
@@ -97,14 +92,19 @@ void FinalizeUnits() {
     InitStage = 0;
 }
 
+int32_t ApplicationMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
+    // The first box of a run may come before any window: the application
+    // object is set up here then (no display is needed until a box shows).
+    InitializeApplication();
+    return Zyl::Application->MessageBox(text, title, flags);
+}
+
 TMessageBoxProc& MessageBoxProc() {
-    static TMessageBoxProc proc = SystemMessageBox;
+    static TMessageBoxProc proc = ApplicationMessageBox;
     return proc;
 }
 
 int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
-    // Until the widget library's application object exists, the system's own
-    // box; it then becomes that object's MessageBox after its set-up.
     return MessageBoxProc()(text, title, flags);
 }
 

@@ -56,9 +56,14 @@ void InitializeApplication();
 // The shell application InitializeApplication made, nil before.
 Zyl::TShellWinApp* ShellApplication();
 
-// Every message box of the entry code: the text, the title ("Instalador" or
-// "Desinstalar") and the MessageBoxW flags; returns the button pressed.
+// Every message box of the entry code and of the installer's windows: the
+// text, the title ("Instalador" or "Desinstalar") and flags in the MessageBoxW
+// style; returns 1 OK, 2 Cancel, 6 Yes or 7 No, as IDOK..IDNO.
 int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags);
+
+// The application object's box, after InitializeApplication: the default
+// of MessageBoxProc.
+int32_t ApplicationMessageBox(const std::u16string& text, const std::u16string& title, uint32_t flags);
 
 // What ShowMessageBox calls; tests replace it so that no box ever waits for
 // a click.

@@ -1,6 +1,7 @@
 #include "KS.Widgets.h"
 
 #include "KS.Widgets.Logo.h"
+#include "Zyl.Forms.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +12,6 @@ using namespace Zyl;
 
 namespace {
 
-constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kDoneTeal = 0xA5B519;
 constexpr TColor kPaleText = 0xE6C9A8;
 constexpr TPenStyle kNoOutline = psClear;
@@ -48,6 +48,14 @@ void Polyline(TCanvas& canvas, std::initializer_list<TPoint> points) {
 }
 
 } // namespace
+
+void ApplyInstallerFormLook(TCustomForm& form) {
+    // The font's setters announce only a value that differs.
+    TFont& font = *form.Font();
+    font.SetName(u"Segoe UI");
+    font.SetHeight(WidgetFontHeight(9, font.PixelsPerInch()));
+    form.SetColor(kWhite);
+}
 
 int32_t WidgetFontHeight(int32_t size, int32_t pixelsPerInch) {
     return ClampToInt32(-((int64_t(size) * pixelsPerInch + 36) / 72));

@@ -15,6 +15,10 @@
 #include "Zyl.Controls.h"
 #include "Zyl.Graphics.h"
 
+namespace Zyl {
+class TCustomForm;
+}
+
 namespace KS {
 
 // The installer's palette ($00BBGGRR).
@@ -22,6 +26,8 @@ constexpr Zyl::TColor kAccent = 0xEB6F1F;
 constexpr Zyl::TColor kAccentHovered = 0xF6823B;
 constexpr Zyl::TColor kAccentPressed = 0xCC5F1A;
 constexpr Zyl::TColor kDarkText = 0x30241B;
+constexpr Zyl::TColor kGreyText = 0x72655B;
+constexpr Zyl::TColor kWhite = 0xFFFFFF;
 constexpr Zyl::TColor kButtonBarColor = 0xFAF7F5;
 
 // The font height of a point size at the font's own resolution.
@@ -150,5 +156,10 @@ int32_t SlimProgressFill(int64_t percent, int32_t width);
 // canvas of width x height: a green disc with a tick, or after a failure a
 // red one with a cross.
 void PaintLogo(Zyl::TCanvas& canvas, int32_t width, int32_t height, bool failed);
+
+// The look the installer's windows share, given before their frame and size:
+// "Segoe UI" 9 points at the font's own resolution on white. Through the
+// colour setter the children that follow the form's colour turn white too.
+void ApplyInstallerFormLook(Zyl::TCustomForm& form);
 
 } // namespace KS

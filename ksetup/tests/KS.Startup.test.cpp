@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "KS.Startup.h"
 #include "Zyl.Forms.h"
@@ -150,4 +152,55 @@ TEST(ShowMessageBox, GoesThroughTheReplaceableBoxWithTextTitleAndFlags) {
     EXPECT_EQ(seenText, u"texto");
     EXPECT_EQ(seenTitle, u"Instalador");
     EXPECT_EQ(seenFlags, 16u);
+}
+
+namespace {
+
+struct TSystemBox {
+    UINT Flags = 0;
+    std::wstring Text, Title;
+};
+std::vector<TSystemBox> SystemBoxes;
+int SystemAnswer = IDOK;
+
+int FakeSystemBox(HWND, LPCWSTR text, LPCWSTR title, UINT flags) {
+    SystemBoxes.push_back({flags, text, title});
+    return SystemAnswer;
+}
+
+} // namespace
+
+// The default box is the application object's: its flags reach the system
+// as icon and button kinds, and its answers come back as IDOK..IDNO.
+TEST(ShowMessageBox, ByDefaultGoesThroughTheApplicationObjectAndAnswersAsTheSystemBoxDoes) {
+    struct TCase {
+        uint32_t Flags;
+        int SystemAnswer;
+        UINT SystemFlags;
+        int32_t Result;
+    };
+    const TCase cases[] = {
+        {MB_YESNO | MB_ICONQUESTION, IDYES, MB_YESNO | MB_ICONQUESTION, IDYES},
+        {MB_YESNO | MB_ICONQUESTION, IDNO, MB_YESNO | MB_ICONQUESTION, IDNO},
+        {MB_YESNO | MB_ICONERROR, IDYES, MB_YESNO | MB_ICONERROR, IDYES},
+        {MB_OK | MB_ICONINFORMATION, IDOK, MB_OK | MB_ICONINFORMATION, IDOK},
+        {MB_OK | MB_ICONERROR, IDOK, MB_OK | MB_ICONERROR, IDOK},
+        {MB_OKCANCEL | MB_ICONWARNING, IDCANCEL, MB_OKCANCEL | MB_ICONWARNING, IDCANCEL},
+        // Buttons the application object does not offer become OK.
+        {MB_RETRYCANCEL | MB_ICONERROR, IDOK, MB_OK | MB_ICONERROR, IDOK},
+    };
+    InitializeUnits();
+    const Zyl::TShellCalls saved = Zyl::ShellCalls();
+    Zyl::ShellCalls().MessageBox = FakeSystemBox;
+    for (const TCase& c : cases) {
+        SystemBoxes.clear();
+        SystemAnswer = c.SystemAnswer;
+        EXPECT_EQ(ShowMessageBox(u"Deseja remover o programa?", u"Desinstalar", c.Flags), c.Result) << c.Flags;
+        ASSERT_EQ(SystemBoxes.size(), 1u);
+        EXPECT_EQ(SystemBoxes[0].Flags, c.SystemFlags) << c.Flags;
+        EXPECT_EQ(SystemBoxes[0].Text, L"Deseja remover o programa?");
+        EXPECT_EQ(SystemBoxes[0].Title, L"Desinstalar");
+    }
+    Zyl::ShellCalls() = saved;
+    EXPECT_NE(ShellApplication(), nullptr);
 }

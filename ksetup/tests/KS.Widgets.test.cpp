@@ -7,6 +7,7 @@
 #include <string>
 
 #include "KS.Widgets.h"
+#include "Zyl.Forms.h"
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.Offscreen.h"
@@ -21,7 +22,6 @@ using System::TRef;
 
 namespace {
 
-constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kBarColor = 0x00FFFF;  // what the buttons stand on, unlike any of their own colours
 constexpr int32_t kLeftButton = 1, kRightButton = 3;
 
@@ -519,4 +519,63 @@ TEST(WidgetText, AssignsOnlyWhatChangedAndLeavesTheBrushSolid) {
     DrawWidgetText(canvas, u"Olá", 5, 6, 10, false, 0x123456);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(canvas.Font()->Style(), 0);
+}
+
+namespace {
+
+// Counts the colour announcements the form receives.
+class TLookForm : public TForm {
+public:
+    using TForm::TForm;
+    int32_t ColorMessages = 0;
+
+protected:
+    bool Dispatch(TZylMessage& message) override {
+        if (message.Id() == ZM_COLORCHANGED) ++ColorMessages;
+        return TForm::Dispatch(message);
+    }
+};
+
+} // namespace
+
+TEST(InstallerFormLook, NinePointSegoeUiAtTheFontsOwnResolution) {
+    struct TCase {
+        int32_t PixelsPerInch, Height;
+    };
+    for (const TCase c : {TCase{96, -12}, TCase{120, -15}, TCase{144, -18}}) {
+        auto form = MakeRef<TLookForm>(nullptr);
+        form->Font()->SetName(u"Tahoma");
+        form->Font()->SetPixelsPerInch(c.PixelsPerInch);
+        ApplyInstallerFormLook(*form);
+        EXPECT_EQ(form->Font()->Name(), u"Segoe UI");
+        EXPECT_EQ(form->Font()->Height(), c.Height) << c.PixelsPerInch;
+    }
+}
+
+TEST(InstallerFormLook, TurnsTheFormWhiteForTheChildrenThatFollowItsColour) {
+    // Called before the form's controls are made: they take the colour
+    // when their parent is set.
+    auto form = MakeRef<TLookForm>(nullptr);
+    ApplyInstallerFormLook(*form);
+    EXPECT_EQ(form->Color(), kWhite);
+    EXPECT_FALSE(form->ParentColor());
+    EXPECT_EQ(form->ColorMessages, 1);
+    auto follower = MakeRef<TCustomControl>(nullptr);
+    follower->SetParentColor(true);
+    follower->SetParent(form.Get());
+    EXPECT_EQ(follower->Color(), kWhite);
+    follower->SetParent(nullptr);
+}
+
+TEST(InstallerFormLook, AnnouncesTheColourOnlyWhenItOrItsSourceChanges) {
+    auto form = MakeRef<TLookForm>(nullptr);
+    form->SetColor(kWhite);
+    form->ColorMessages = 0;
+    ApplyInstallerFormLook(*form);
+    EXPECT_EQ(form->ColorMessages, 0);  // white and its own colour already
+
+    form->SetParentColor(true);  // white, but following its parent
+    ApplyInstallerFormLook(*form);
+    EXPECT_EQ(form->ColorMessages, 1);
+    EXPECT_FALSE(form->ParentColor());
 }

@@ -39,6 +39,7 @@ void FormsHarness::SetUp() {
     Shell().Boxes.clear();
     Shell().Answer = 1;
     Shell().WhileOpen = nullptr;
+    Shell().WhileProcessing = nullptr;
     Shell().QuitRequested = false;
 }
 

@@ -33,6 +33,13 @@ public:
     std::vector<TBox> Boxes;
     int32_t Answer = 1;
     std::function<void()> WhileOpen;
+    // Runs each time a handler lets the application process its messages,
+    // as the user's input would arrive then.
+    std::function<void()> WhileProcessing;
+
+    void ProcessMessages() override {
+        if (WhileProcessing) WhileProcessing();
+    }
 
     int32_t MessageBox(TPlatformWindow* owner, const std::u16string& title, const std::u16string& text,
                        int32_t kind, int32_t buttons) override {

@@ -4,12 +4,15 @@
 
 namespace KS::TestSupport {
 
-namespace {
-
 int32_t RecordBox(const std::u16string& text, const std::u16string& title, uint32_t flags) {
     TEntryFakes::Boxes.push_back({text, title, flags});
-    return TEntryFakes::Answer;
+    if (TEntryFakes::Answers.empty()) return TEntryFakes::Answer;
+    const int32_t answer = TEntryFakes::Answers.front();
+    TEntryFakes::Answers.pop_front();
+    return answer;
 }
+
+namespace {
 
 bool FakeElevated() {
     return TEntryFakes::Elevated;
@@ -26,6 +29,7 @@ bool FakeLaunch(const std::u16string& verb, const std::u16string&, const std::u1
 
 void TEntryTest::SetUp() {
     Boxes.clear();
+    Answers.clear();
     Launches.clear();
     Answer = IDOK;
     Elevated = true;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,9 @@ struct TRecordedBox {
 // What the fakes saw and how they answer.
 struct TEntryFakes {
     static inline std::vector<TRecordedBox> Boxes;
-    // The button every box answers with.
+    // The answers of the next boxes, in order; once they run out every box
+    // answers with Answer.
+    static inline std::deque<int32_t> Answers;
     static inline int32_t Answer = 0;
     static inline bool Elevated = true;
     // Whether the launcher starts anything, and the started copy's code.
@@ -32,6 +35,9 @@ struct TEntryFakes {
     // Verb, a blank and the parameters of every launch.
     static inline std::vector<std::u16string> Launches;
 };
+
+// The message-box hook that records into TEntryFakes.
+int32_t RecordBox(const std::u16string& text, const std::u16string& title, uint32_t flags);
 
 // Puts the fakes in place, reset, for each test and the real ones back after.
 class TEntryTest : public ::testing::Test, protected TEntryFakes {
