@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "System.Remainder.Os.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
