@@ -43,6 +43,9 @@ struct TShellFixture : ::testing::Test {
     std::vector<std::u16string> Handled;
 
     void SetUp() override {
+        // The pointer rests where no test window appears: a window shown
+        // under it gets moves the test did not make.
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
         CreateWinServices();
         App = MakeRef<TShellWinApp>();
         App->SetExceptionHandler([this](const System::Exception& e) {
