@@ -8,23 +8,9 @@ import time
 import pytest
 
 from conftest import tool
+from ui import UTF8, driver, screen_rgb
 
 TITLE = "KS UI alvo"
-# Accented texts reach the programs' command lines only in a UTF-8 locale.
-UTF8 = {"LC_ALL": "C.UTF-8"}
-
-
-def driver(wine, *args):
-    code, out, err = wine.run(tool("ks_ui_driver"), *args, env=UTF8, timeout=60)
-    return code, out.rstrip("\n"), err
-
-
-def screen_rgb(display, x, y, w, h) -> bytes:
-    """The screen's pixels in a rectangle as R, G, B bytes, row by row."""
-    dump = subprocess.run(["xwd", "-root", "-silent", "-display", display], capture_output=True, check=True,
-                          timeout=60).stdout
-    return subprocess.run(["/usr/bin/convert", "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
-                          input=dump, capture_output=True, check=True, timeout=60).stdout
 
 
 @pytest.fixture

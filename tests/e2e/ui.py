@@ -1,0 +1,56 @@
+"""What the window tests share: the UI driver (tools/ks_ui_driver.exe), the
+screen's pixels under the session's display, and the screenshots saved for a
+person to look at, as build/e2e-screens/<test>/NN-<page>.png."""
+import re
+import subprocess
+from pathlib import Path
+
+from conftest import BUILD, tool
+
+# Accented texts reach the programs' command lines only in a UTF-8 locale.
+UTF8 = {"LC_ALL": "C.UTF-8"}
+CONVERT = "/usr/bin/convert"  # /usr/local/bin/convert may be a stand-in
+
+
+def driver(wine, *args):
+    """Runs the UI driver; gives its exit code, its output without the last
+    line break, and its errors."""
+    code, out, err = wine.run(tool("ks_ui_driver"), *args, env=UTF8, timeout=60)
+    return code, out.rstrip("\n"), err
+
+
+def _screen_dump(display) -> bytes:
+    return subprocess.run(["xwd", "-root", "-silent", "-display", display], capture_output=True, check=True,
+                          timeout=60).stdout
+
+
+def screen_rgb(display, x, y, w, h) -> bytes:
+    """The screen's pixels in a rectangle as R, G, B bytes, row by row."""
+    return subprocess.run([CONVERT, "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "rgb:-"],
+                          input=_screen_dump(display), capture_output=True, check=True, timeout=60).stdout
+
+
+class Screens:
+    """Numbered screenshots of one test, each cropped to a rectangle of the
+    screen (a window's client area)."""
+
+    def __init__(self, test_name: str):
+        self.folder = BUILD / "e2e-screens" / re.sub(r"[^\w.-]+", "_", test_name)
+        self.count = 0
+        if self.folder.is_dir():
+            for old in self.folder.glob("*.png"):
+                old.unlink()
+        self.folder.mkdir(parents=True, exist_ok=True)
+
+    def save(self, display, rect, page: str) -> Path:
+        x, y, w, h = rect
+        self.count += 1
+        path = self.folder / f"{self.count:02d}-{page}.png"
+        subprocess.run([CONVERT, "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", str(path)],
+                       input=_screen_dump(display), check=True, timeout=60)
+        return path
+
+
+def screens_for(request) -> Screens:
+    """The screenshots of the running pytest test (request fixture)."""
+    return Screens(request.node.name)
