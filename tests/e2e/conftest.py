@@ -29,28 +29,43 @@ def win_path(path) -> str:
     return "Z:" + str(path).replace("/", "\\")
 
 
+class PrivateDisplay:
+    """An Xvfb of its own; `name` is its DISPLAY value. It picks a free
+    display number itself and writes it to the pipe once it accepts clients."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                                        "-nolisten", "tcp"], pass_fds=(write_end,),
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        try:
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], 30)
+                chunk = os.read(read_end, 16) if ready else b""
+                if not chunk:
+                    self.stop()
+                    raise RuntimeError("Xvfb gave no display number")
+                number += chunk
+        finally:
+            os.close(read_end)
+        self.name = ":" + number.decode().strip()
+
+    def stop(self):
+        self.server.terminate()
+        self.server.wait(timeout=30)
+
+
 @pytest.fixture(scope="session")
 def display():
-    """An Xvfb of the session's own; gives its DISPLAY value. It picks a free
-    display number itself and writes it to the pipe once it accepts clients."""
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
+    """An Xvfb of the session's own; gives its DISPLAY value."""
     try:
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], 30)
-            chunk = os.read(read_end, 16) if ready else b""
-            if not chunk:
-                pytest.fail("Xvfb gave no display number")
-            number += chunk
-    finally:
-        os.close(read_end)
-    yield ":" + number.decode().strip()
-    server.terminate()
-    server.wait(timeout=30)
+        screen = PrivateDisplay()
+    except RuntimeError as error:
+        pytest.fail(str(error))
+    yield screen.name
+    screen.stop()
 
 
 @pytest.fixture(scope="session")
