@@ -10,6 +10,7 @@
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Shell.h"
+#include "KS.UninstallForm.h"
 #include "System.Remainder.Os.h"
 #include "System.Remainder.Text.h"
 
@@ -46,10 +47,7 @@ int32_t PhaseOne(const TUninstallRun& run) {
         uint32_t childCode = 0;
         return RelaunchElevated(run.Args, childCode) ? int32_t(childCode) : 5;
     }
-    if (run.Interactive &&
-        ShowMessageBox(u"Deseja remover " + run.AppName + u" e todos os seus componentes?", BoxTitle,
-                       MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return 5;
+    if (run.Interactive && !ConfirmUninstall(run.AppName)) return 5;
 
     const std::u16string& ownPath = run.RunningExe;
     const std::u16string folder =
@@ -74,27 +72,19 @@ int32_t PhaseOne(const TUninstallRun& run) {
     return int32_t(childCode);
 }
 
-void ShowOutcome(const TUninstallRun& run, bool removed, bool restartNeeded) {
-    if (removed && !restartNeeded)
-        ShowMessageBox(run.AppName + u" foi removido do computador.", BoxTitle, MB_OK | MB_ICONINFORMATION);
-    else if (removed)
-        ShowMessageBox(run.AppName + u" foi removido, mas alguns arquivos só serão apagados quando o Windows " +
-                           u"for reiniciado.",
-                       BoxTitle, MB_OK | MB_ICONINFORMATION);
-    else
-        ErrorBox(u"A desinstalação de " + run.AppName + u" não foi concluída: alguns itens não puderam ser removidos.");
-}
-
 int32_t PhaseTwo(const TUninstallRun& run) {
-    // Until the uninstall window exists, "/SILENT" and an interactive run
-    // replay as "/VERYSILENT" does and only show the outcome.
-    auto observer = System::MakeRef<TSetupObserver>();
-    const bool removed = run.Journal->Undo(*observer, true);
+    // Only "/VERYSILENT" replays without the window and its outcome box.
+    bool removed = false, restartNeeded = false;
+    if (run.VerySilent) {
+        auto observer = System::MakeRef<TSetupObserver>();
+        removed = run.Journal->Undo(*observer, true);
+        restartNeeded = run.Journal->RebootNeeded;
+    } else {
+        removed = RunUninstallForm(*run.Journal, run.AppName, restartNeeded);
+    }
     // The installation folder itself still holds the uninstaller's files:
     // the clean-up command removes it after them.
     if (removed) run.Journal->RemoveEmptyFileFolders(run.AppDir);
-    const bool restartNeeded = run.Journal->RebootNeeded;
-    if (!run.VerySilent) ShowOutcome(run, removed, restartNeeded);
 
     // After a failed or cancelled replay the application is still (partly)
     // there: the journal and the uninstaller stay so that it can be removed

@@ -148,12 +148,9 @@ void TWizardForm::CreatePreparingPage(TPanel* page) {
 }
 
 void TWizardForm::CreateFinishPage(TPanel* page) {
-    System::TRef<TPaintBox> logo = System::MakeRef<TPaintBox>(this);
-    Keep(logo.Get());
-    logo->SetParent(page);
-    logo->SetBounds(32, 8, 120, 120);
-    logo->OnPaint = [this](System::TObject* sender) { PaintLogo(sender); };
-    LogoBox = logo.Get();
+    LogoBox = MakeKept<TPaintBox>(page);
+    LogoBox->SetBounds(32, 8, 120, 120);
+    LogoBox->OnPaint = [this](System::TObject* sender) { PaintLogo(sender); };
     FinishLabel = MakeLabel(*this, page, u"", 166, 26, 344, 130);
     FinishLabel->Font()->SetSize(10);
 }
@@ -178,15 +175,13 @@ void TWizardForm::CreateDirPage(TPanel* page) {
 }
 
 TEdit* TWizardForm::MakeDirEdit(TWinControl* page) {
-    System::TRef<TEdit> edit = System::MakeRef<TEdit>(this);
-    Keep(edit.Get());
-    edit->SetParent(page);
+    TEdit* edit = MakeKept<TEdit>(page);
     edit->SetBounds(38, edit->Top(), edit->Width(), edit->Height());
     edit->SetBounds(edit->Left(), 66, edit->Width(), edit->Height());
     edit->SetBounds(edit->Left(), edit->Top(), 362, edit->Height());
     edit->SetText(u"");
     edit->OnKeyDown = ChildKeyDown;
-    return edit.Get();
+    return edit;
 }
 
 void TWizardForm::DirChanged(System::TObject*) {

@@ -19,11 +19,6 @@ void ShowAlone(TControl& shown, TControl& hidden1, TControl& hidden2) {
 
 } // namespace
 
-void TWizardForm::Pump() {
-    Application->PlatformApp()->ProcessMessages();
-    Application->FreeReleasedForms();
-}
-
 void TWizardForm::RunPrepare() {
     Preparing = true, Prepared = false, CancelRequested = false;
     bool ok = false;

@@ -9,26 +9,13 @@
 #include <vector>
 
 #include "KS.Engine.h"
+#include "KS.KeptForm.h"
 #include "KS.Widgets.h"
 #include "KS.WizardModel.h"
 #include "KS.WizardObserver.h"
 #include "Zyl.Forms.h"
 
 namespace KS {
-
-// A form that keeps every control its builders make alive: the builders
-// drop their own references right away.
-class TKeptForm : public Zyl::TForm {
-public:
-    using TForm::TForm;
-
-    std::vector<System::TRef<System::TObject>> KeepList;
-    // Copied into the OnKeyDown of the memos, check boxes and the folder edit.
-    Zyl::TKeyEvent ChildKeyDown;
-
-    // One more reference each time, duplicates included.
-    void Keep(System::TObject* object);
-};
 
 class TWizardForm : public TKeptForm {
 public:
@@ -82,20 +69,6 @@ public:
 
     void Build(TSetupEngine& engine);
 
-    // Control factories: made with the form as owner, kept, parented, set
-    // in the listed order. Bounds are within the parent's client area.
-    static Zyl::TPanel* MakePanel(TKeptForm& form, Zyl::TWinControl* parent, uint8_t align, int32_t size);
-    static Zyl::TLabel* MakeLabel(TKeptForm& form, Zyl::TWinControl* parent, const std::u16string& text,
-                                  int32_t left, int32_t top, int32_t width, int32_t height);
-    static TFlatButton* MakeButton(TKeptForm& form, Zyl::TWinControl* parent, const std::u16string& caption,
-                                   int32_t left, int32_t top, int32_t width, System::TNotifyEvent onClick,
-                                   bool primary, Zyl::TColor backColor);
-    static TSlimProgress* MakeProgress(TKeptForm& form, Zyl::TWinControl* parent, int32_t left, int32_t top,
-                                       int32_t width);
-    static Zyl::TMemo* MakeMemo(TKeptForm& form, Zyl::TWinControl* parent, int32_t top, int32_t height);
-    static TFlatCheck* MakeCheck(TKeptForm& form, Zyl::TWinControl* parent, const std::u16string& caption,
-                                 int32_t left, int32_t top, int32_t width);
-
     // Pages.
     void CreatePages();
     Zyl::TPanel* AddPage(TWizardPageKind kind);
@@ -136,8 +109,6 @@ private:
     bool HasProvider() const { return Engine && Engine->Provider; }
     TWizardPageKind CurrentKind() const { return PageKinds[size_t(CurrentPage)]; }
     TParams& Setup() const { return *Engine->Script->SetupParams(); }
-    // Lets the window catch up: pending messages, then released forms.
-    void Pump();
     void CreateWelcomePage(Zyl::TPanel* page);
     void CreateInfoPage(Zyl::TPanel* page, Zyl::TMemo*& memo, const std::u16string& text);
     void CreateLicensePage(Zyl::TPanel* page);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "KS.Journal.h"
+#include "KS.Startup.h"
 #include "KS.Sys.Files.h"
 #include "KS.Test.Entry.h"
 #include "KS.Test.Sandbox.h"
@@ -23,6 +24,10 @@ protected:
     void SetUp() override {
         TEntryTest::SetUp();
         Answer = IDNO;
+        // The question and the uninstall window start the application as
+        // the program does: on the display, through GDI.
+        SetEnvironmentVariableW(L"ZYL_CANVAS", L"gdi");
+        InitializeUnits();
     }
 
     // "unins000.exe" (the test child) and a journal with the given metadata
@@ -139,6 +144,21 @@ TEST_F(Uninstall, PhaseTwoReplaysTheJournalAndItsCleanUpRemovesEverything) {
     EXPECT_TRUE(Boxes.empty());
     EXPECT_FALSE(FileExists(folder_ / u"a.txt"));
     EXPECT_FALSE(FileExists(folder_ / u"b.txt"));
+    EXPECT_TRUE(WaitUntilGone(folder_.Path()));
+    EXPECT_TRUE(WaitUntilGone(DirOfPath(copy)));
+}
+
+// Without a switch phase 2 replays in the uninstall window, which reports
+// the outcome itself.
+TEST_F(Uninstall, PhaseTwoWithoutSwitchesReplaysInTheWindowAndEndsWithZero) {
+    const std::u16string exe =
+        InstallFixture({{u"AppName", u"Teste"}, {u"AppDir", folder_.Path()}}, {folder_ / u"a.txt"});
+    const std::u16string copy = TemporaryCopy(exe);
+    EXPECT_EQ(UninstallMainAt({u"/KSETUPPHASE2=" + exe}, copy), 0);
+    EXPECT_FALSE(FileExists(folder_ / u"a.txt"));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, u"Teste foi removido do computador.");
+    EXPECT_EQ(Boxes[0].Flags, uint32_t(MB_OK | MB_ICONINFORMATION));
     EXPECT_TRUE(WaitUntilGone(folder_.Path()));
     EXPECT_TRUE(WaitUntilGone(DirOfPath(copy)));
 }

@@ -12,6 +12,7 @@
 #include "KS.Test.Entry.h"
 #include "KS.Test.Packages.h"
 #include "KS.Test.Sandbox.h"
+#include "KS.Test.Windows.h"
 #include "KS.Wizard.h"
 #include "System.Remainder.Exceptions.h"
 #include "TestSupport.h"
@@ -85,24 +86,13 @@ struct TButtonState {
 const TButtonState First{true, false, u"Avançar", true, true};
 const TButtonState Middle{true, true, u"Avançar", true, true};
 
-class Wizard : public Zyl::Testing::FormsHarness, protected TEntryFakes {
+class Wizard : public TWindowTest {
 protected:
-    void SetUp() override {
-        FormsHarness::SetUp();
-        Boxes.clear();
-        Answers.clear();
-        Answer = IDNO;
-        savedBox_ = MessageBoxProc();
-        MessageBoxProc() = RecordBox;
-        FatalObserverThreadChecks = true;
-    }
-
     void TearDown() override {
-        MessageBoxProc() = savedBox_;
         if (form) form->ReleaseForm();
         form = nullptr;
         Application->MainForm = nullptr;
-        FormsHarness::TearDown();
+        TWindowTest::TearDown();
     }
 
     // A wizard for the script (with the extra [Setup] lines and sections),
@@ -155,9 +145,6 @@ protected:
     TRef<TScriptedProvider> provider = MakeRef<TScriptedProvider>();
     TRef<TSetupEngine> engine;
     TRef<TWizardForm> form;
-
-private:
-    TMessageBoxProc savedBox_ = nullptr;
 };
 
 } // namespace

@@ -142,6 +142,17 @@ def uninstall(wine, app: Path):
     return code
 
 
+def assert_nothing_left(wine, dir_):
+    """After an uninstall of an all-users install into dir_: no shortcut,
+    none of the product's registry keys, its folder off the PATH."""
+    assert shortcuts(wine) == []
+    for key in ("HKLM\\Software\\Ostrel\\Dax", "HKLM\\Software\\Ostrel",
+                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe",
+                "HKLM\\Software\\Classes\\.dax", "HKLM\\Software\\Classes\\OstrelDax.Unit", UNINSTALL_KEY):
+        assert not reg_key_exists(wine, key), key
+    assert (dir_ + "\\Bin").lower() not in (reg_value(wine, ENVIRONMENT_KEY, "Path") or "").lower().split(";")
+
+
 def file_paths(server):
     """The requests for installed files (not catalogues) of the last run."""
     return [p for p in server.paths() if ".Inf" not in p]
@@ -196,12 +207,7 @@ def test_silent_install_rerun_and_uninstall(wine, server, tmp_path, app):
 
     # The uninstaller removes everything, itself last.
     assert uninstall(wine, app) == 0
-    assert shortcuts(wine) == []
-    for key in ("HKLM\\Software\\Ostrel\\Dax", "HKLM\\Software\\Ostrel",
-                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe",
-                "HKLM\\Software\\Classes\\.dax", "HKLM\\Software\\Classes\\OstrelDax.Unit", UNINSTALL_KEY):
-        assert not reg_key_exists(wine, key), key
-    assert (dir_ + "\\Bin").lower() not in (reg_value(wine, ENVIRONMENT_KEY, "Path") or "").lower().split(";")
+    assert_nothing_left(wine, dir_)
 
 
 def test_per_user_install_goes_to_the_users_folders_and_hkcu(wine, server, tmp_path):

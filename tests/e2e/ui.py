@@ -19,15 +19,21 @@ def driver(wine, *args):
     return code, out.rstrip("\n"), err
 
 
-def _screen_dump(display) -> bytes:
+def screen_dump(display) -> bytes:
+    """The whole screen as an xwd image."""
     return subprocess.run(["xwd", "-root", "-silent", "-display", display], capture_output=True, check=True,
                           timeout=60).stdout
 
 
+def dump_rgb(dump: bytes, x, y, w, h) -> bytes:
+    """The pixels of a rectangle of an xwd image as R, G, B bytes, row by row."""
+    return subprocess.run([CONVERT, "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "rgb:-"],
+                          input=dump, capture_output=True, check=True, timeout=60).stdout
+
+
 def screen_rgb(display, x, y, w, h) -> bytes:
     """The screen's pixels in a rectangle as R, G, B bytes, row by row."""
-    return subprocess.run([CONVERT, "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "rgb:-"],
-                          input=_screen_dump(display), capture_output=True, check=True, timeout=60).stdout
+    return dump_rgb(screen_dump(display), x, y, w, h)
 
 
 class Screens:
@@ -42,12 +48,14 @@ class Screens:
                 old.unlink()
         self.folder.mkdir(parents=True, exist_ok=True)
 
-    def save(self, display, rect, page: str) -> Path:
+    def save(self, display, rect, page: str, dump: bytes = None) -> Path:
+        """Saves the rectangle of the screen, or of a dump taken earlier
+        (screen_dump) when the window may be gone by now."""
         x, y, w, h = rect
         self.count += 1
         path = self.folder / f"{self.count:02d}-{page}.png"
         subprocess.run([CONVERT, "xwd:-", "-crop", f"{w}x{h}+{x}+{y}", "+repage", str(path)],
-                       input=_screen_dump(display), check=True, timeout=60)
+                       input=dump if dump is not None else screen_dump(display), check=True, timeout=60)
         return path
 
 
