@@ -378,6 +378,20 @@ TEST(SoftShapes, PiesAndChords) {
     EXPECT_EQ(chord.At(5, 0), kBlack);
 }
 
+// The fill stops at the line that the outline walks between the end
+// pixels, so no row shows the page between the fill and the chord's edge.
+TEST(SoftShapes, AChordsFillMeetsItsStraightEdge) {
+    TPad p(64, 64);
+    p.Canvas->SetBrush(kRed, BrushStyleSolid);
+    p.Canvas->Chord(2, 2, 62, 62, 62, 20, 2, 44);
+    for (int32_t y = 0; y < 64; ++y) {
+        int32_t first = 64, last = -1;
+        for (int32_t x = 0; x < 64; ++x)
+            if (p.At(x, y) != kWhite) first = std::min(first, x), last = x;
+        for (int32_t x = first; x <= last; ++x) EXPECT_NE(p.At(x, y), kWhite) << x << "," << y;
+    }
+}
+
 // Far ray points in the same directions give the same pixels: the per-pixel
 // path takes over where |S|^2 no longer fits in 64 bits.
 TEST(SoftShapes, FarRayPointsGiveTheSamePixels) {
