@@ -165,6 +165,7 @@ void Clips(TPlatformCanvas& c, TPlatformServices&) {
     c.FillRectBrush(0, 0, 64, 64);
     c.Restore();
     c.SetPen(Black, 1, 0);
+    c.SetBrush(Black, BrushStyleClear);
     Line(c, 0, 45, 64, 45);
     c.Rectangle(5, 5, 45, 48);
     c.Restore();
@@ -336,6 +337,33 @@ void RoundRects(TPlatformCanvas& c, TPlatformServices&) {
     c.RoundRect(18, 34, 40, 60, 12, 16);
 }
 
+// One shape nearly as large as the surface, where a ring of pixels is a
+// small part of the area.
+void LargeShape(TPlatformCanvas& c) {
+    c.SetPen(Red, 1, 0);
+    c.SetBrush(Blue, BrushStyleSolid);
+}
+
+void LargeEllipse(TPlatformCanvas& c, TPlatformServices&) {
+    LargeShape(c);
+    c.Ellipse(3, 6, 61, 57);
+}
+
+void LargeRoundRect(TPlatformCanvas& c, TPlatformServices&) {
+    LargeShape(c);
+    c.RoundRect(3, 3, 61, 60, 24, 18);
+}
+
+void LargeChord(TPlatformCanvas& c, TPlatformServices&) {
+    LargeShape(c);
+    c.Chord(2, 2, 62, 62, 62, 20, 2, 44);
+}
+
+void LargePie(TPlatformCanvas& c, TPlatformServices&) {
+    LargeShape(c);
+    c.Pie(2, 2, 62, 62, 62, 32, 32, 62);
+}
+
 void Arcs(TPlatformCanvas& c, TPlatformServices&) {
     c.SetPen(Red, 1, 0);
     c.Arc(3, 3, 40, 30, 40, 3, 3, 30);
@@ -421,6 +449,9 @@ void DashedLines(TPlatformCanvas& c, TPlatformServices&) {
 } // namespace
 
 constexpr const char* WineIgnoresStrokeStyles = "Wine's Direct2D ignores stroke styles (dashes, round caps)";
+constexpr const char* WineGdipOffset =
+    "Wine's GDI+ strokes a pixel right of and below the pixel centres it is given (the dashed Rectangle(4, 36, 26, "
+    "48) of dashed_lines lands on (5, 37)-(26, 48)), which makes its pie 2181 pixels against d2d's 2103";
 constexpr const char* WineGdiArcEnds =
     "Wine's GDI ends Arc and Chord of the box (44, 3, 62, 40) from (53, 40) to (53, 3) short of the end point: "
     "no gdi pixel lies within one of (53, 3), which soft and d2d draw for the arc, nor of (52, 3) for the chord";
@@ -445,17 +476,25 @@ const std::vector<TScript>& DifferentialScripts() {
         {"ternary_rops", TernaryRops, SharedRules},
         {"xor_twice", XorShapes, TwiceIsIdentity},
         {"slanted_lines", SlantedLines, Outline},
-        // Areas not compared: the backends' aliased outlines differ by
-        // about a ring of pixels, more than 3 % of these shapes. Opaque
-        // surface, pixels covered: soft 1494, gdi 1514, gdiplus 1502, d2d
-        // 1550 (d2d's thin outline doubles its diagonal steps).
+        // Small shapes: coverage only. Their outlines differ by about a ring
+        // of pixels, more than 3 % of such areas; on an opaque surface
+        // soft, gdi, gdiplus and d2d cover 1494, 1514, 1502 and 1550 pixels
+        // (d2d's thin outline doubles its diagonal steps).
         {"ellipses", Ellipses, Outline},
-        // soft 2064, gdi 2080, gdiplus 2158, d2d 2088.
+        // Coverage only, as for the ellipses: 2064, 2080, 2158 and 2088.
         {"round_rects", RoundRects, Outline},
+        {"large_ellipse", LargeEllipse, Area},
+        {"large_round_rect", LargeRoundRect, Area},
+        {"large_chord", LargeChord, Area,
+         {{"gdi", true,
+           "Wine's GDI lays the chord's straight edge about a pixel nearer the centre: it covers 1410 pixels, "
+           "soft 1465, gdiplus 1466, d2d 1436",
+           true}}},
+        {"large_pie", LargePie, Area, {{"gdiplus", true, WineGdipOffset, true}}},
         {"arcs", Arcs, Outline, {{"gdi", true, WineGdiArcEnds}}},
-        // soft 1248, gdi 1184, gdiplus 1285, d2d 1266.
+        // Coverage only, as for the ellipses: 1248, 1184, 1285 and 1266.
         {"chords", Chords, Outline, {{"gdi", true, WineGdiArcEnds}}},
-        // soft 1398, gdi 1375, gdiplus 1454, d2d 1457.
+        // Coverage only, as for the ellipses: 1398, 1375, 1454 and 1457.
         {"pies", Pies, Outline,
          {{"d2d", false,
            "a one-pixel outline takes Direct2D's default miter join: at the sharp corner of "

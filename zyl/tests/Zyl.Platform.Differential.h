@@ -36,6 +36,8 @@ struct TLeftOut {
     const char* Backend;
     bool OnlyUnderWine;
     const char* Reason;
+    // Only out of the area comparison; its coverage is still compared.
+    bool OnlyArea = false;
 };
 
 struct TScript {
