@@ -450,8 +450,9 @@ void DashedLines(TPlatformCanvas& c, TPlatformServices&) {
 
 constexpr const char* WineIgnoresStrokeStyles = "Wine's Direct2D ignores stroke styles (dashes, round caps)";
 constexpr const char* WineGdipOffset =
-    "Wine's GDI+ strokes a pixel right of and below the pixel centres it is given (the dashed Rectangle(4, 36, 26, "
-    "48) of dashed_lines lands on (5, 37)-(26, 48)), which makes its pie 2181 pixels against d2d's 2103";
+    "Wine's GDI+ strokes a pixel right of and below the pixel centres it is given, as if without the half-pixel "
+    "offset mode (the dashed Rectangle(4, 36, 26, 48) of dashed_lines lands on (5, 37)-(26, 48)), which makes its "
+    "pie 2181 pixels against d2d's 2103";
 constexpr const char* WineGdiArcEnds =
     "Wine's GDI ends Arc and Chord of the box (44, 3, 62, 40) from (53, 40) to (53, 3) short of the end point: "
     "no gdi pixel lies within one of (53, 3), which soft and d2d draw for the arc, nor of (52, 3) for the chord";
