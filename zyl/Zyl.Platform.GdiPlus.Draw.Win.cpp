@@ -321,9 +321,12 @@ void TGdipCanvas::DrawSurfaceImage(TGdipSurface* source, const TRect& src, const
         }
         Gdip.GdipSetImageAttributesWrapMode(attributes.Get(), 4, 0, 0);
     }
+    const bool copyMode = mode == 0 && alpha == 255;
+    if (copyMode) Gdip.GdipSetCompositingMode(g, 1);
     Gdip.GdipDrawImageRectRectI(g, image, dst.Left, dst.Top, dst.Right - dst.Left, dst.Bottom - dst.Top, src.Left,
                                 src.Top, src.Right - src.Left, src.Bottom - src.Top, 2, attributes.Get(), nullptr,
                                 nullptr);
+    if (copyMode) Gdip.GdipSetCompositingMode(g, 0);
 }
 
 void TGdipCanvas::DrawSurfaceEx(TPlatformSurface* source, int32_t srcLeft, int32_t srcTop, int32_t srcRight,
@@ -347,17 +350,23 @@ void TGdipCanvas::DrawSurfaceEx(TPlatformSurface* source, int32_t srcLeft, int32
                     Clamp32(db + state_.OriginY)};
     if (dst.Right <= dst.Left || dst.Bottom <= dst.Top) return;
     own = DistinctSource(own.Get());
-    if (rop == kRopSourceCopy && alpha < 255)
-        return DrawSurfaceImage(own.Get(), src, dst, alpha, useAlpha && own->HasAlpha() ? 1 : 0, 0);
-    if (rop == kRopSourceCopy && useAlpha && own->HasAlpha()) return DrawSurfaceImage(own.Get(), src, dst, 255, 1, 0);
-    // Every other copy takes the shared nearest-pixel routine, as on the
-    // other backends: GDI+'s own scaling samples beyond the source's edges
-    // and leaves the alpha byte of an opaque target at 0. Between two alpha
-    // surfaces the pixels go across unchanged, alpha included.
-    StretchBlitPixels(surface_->Bits(), surface_->Stride(), surface_->Width(), surface_->Height(), own->Bits(),
-                      own->Stride(), own->Width(), own->Height(), src.Left, src.Top, src.Right, src.Bottom, dst.Left,
-                      dst.Top, dst.Right, dst.Bottom, state_.ClipRects, state_.ClipCount, state_.BrushColor, rop,
-                      rop == kRopSourceCopy && surface_->HasAlpha() && own->HasAlpha());
+    if (rop != kRopSourceCopy) {
+        StretchBlitPixels(surface_->Bits(), surface_->Stride(), surface_->Width(), surface_->Height(), own->Bits(),
+                          own->Stride(), own->Width(), own->Height(), src.Left, src.Top, src.Right, src.Bottom,
+                          dst.Left, dst.Top, dst.Right, dst.Bottom, state_.ClipRects, state_.ClipCount,
+                          state_.BrushColor, rop, false);
+        return;
+    }
+    if (alpha < 255) return DrawSurfaceImage(own.Get(), src, dst, alpha, useAlpha && own->HasAlpha() ? 1 : 0, 0);
+    if (useAlpha && own->HasAlpha()) return DrawSurfaceImage(own.Get(), src, dst, 255, 1, 0);
+    if (surface_->HasAlpha() && own->HasAlpha()) {
+        StretchBlitPixels(surface_->Bits(), surface_->Stride(), surface_->Width(), surface_->Height(), own->Bits(),
+                          own->Stride(), own->Width(), own->Height(), src.Left, src.Top, src.Right, src.Bottom,
+                          dst.Left, dst.Top, dst.Right, dst.Bottom, state_.ClipRects, state_.ClipCount,
+                          state_.BrushColor, rop, true);
+        return;
+    }
+    DrawSurfaceImage(own.Get(), src, dst, 255, 0, 0);
 }
 
 void TGdipCanvas::DrawSurfaceTransparent(TPlatformSurface* source, int32_t srcLeft, int32_t srcTop,

@@ -453,6 +453,10 @@ constexpr const char* WineGdipOffset =
     "Wine's GDI+ strokes a pixel right of and below the pixel centres it is given, as if without the half-pixel "
     "offset mode (the dashed Rectangle(4, 36, 26, 48) of dashed_lines lands on (5, 37)-(26, 48)), which makes its "
     "pie 2181 pixels against d2d's 2103";
+constexpr const char* WineGdipImageCopies =
+    "Wine's GDI+ draws an opaque copy with alpha 0 on an opaque target (copies: 628 pixels, (5, 5) reads "
+    "000000FF against soft's FF0000FF) and its scaling samples beyond the source's edges (stretch_copies: black "
+    "rows and columns from (2, 2))";
 constexpr const char* WineGdiArcEnds =
     "Wine's GDI ends Arc and Chord of the box (44, 3, 62, 40) from (53, 40) to (53, 3) short of the end point: "
     "no gdi pixel lies within one of (53, 3), which soft and d2d draw for the arc, nor of (52, 3) for the chord";
@@ -469,11 +473,11 @@ const std::vector<TScript>& DifferentialScripts() {
         {"axis_lines", AxisLines, AllColours},
         {"pixels", Pixels, AllColours},
         {"clips", Clips, AllColours},
-        {"copies", Copies, AllColours},
+        {"copies", Copies, AllColours, {{"gdiplus", true, WineGdipImageCopies}}},
         {"wide_rectangles", WideRectangles, SharedRules},
         {"flood_fills", FloodFills, SharedRules},
         {"focus_rects", FocusRects, SharedRules},
-        {"stretch_copies", StretchCopies, SharedRules},
+        {"stretch_copies", StretchCopies, SharedRules, {{"gdiplus", true, WineGdipImageCopies}}},
         {"ternary_rops", TernaryRops, SharedRules},
         {"xor_twice", XorShapes, TwiceIsIdentity},
         {"slanted_lines", SlantedLines, Outline},
