@@ -204,10 +204,10 @@ TLinear CrossPqU(const TArcShape& s, TInt128 ux, TInt128 uy, int64_t i) {
     return {-f.A, -f.B};
 }
 
-// cross(pe - ps, Q - ps), Q = (2j + 1 - W, 2i + 1 - H).
+// cross(ce - cs, Q - cs), Q = (2j + 1 - W, 2i + 1 - H).
 TLinear ChordForm(const TArcShape& s, int64_t i) {
-    const TInt128 dx = TInt128(s.pex) - s.psx, dy = TInt128(s.pey) - s.psy;
-    return {-2 * dy, dx * (2 * i + 1 - s.H - s.psy) - dy * (1 - s.W - s.psx)};
+    const TInt128 dx = TInt128(s.cex) - s.csx, dy = TInt128(s.cey) - s.csy;
+    return {-2 * dy, dx * (2 * i + 1 - s.H - s.csy) - dy * (1 - s.W - s.csx)};
 }
 
 // Columns of l..r where the form is at least `least`.
@@ -241,6 +241,11 @@ TArcShape::TArcShape(int64_t left, int64_t top, int64_t width, int64_t height, i
     ZeroRay = (Sx == 0 && Sy == 0) || (Ex == 0 && Ey == 0);
     PointOnEllipse(W, H, sx, sy, Sx, Sy, psx, psy);
     PointOnEllipse(W, H, ex, ey, Ex, Ey, pex, pey);
+    int64_t x, y;
+    StartPixel(x, y);
+    csx = 2 * (x - L) + 1 - W, csy = 2 * (y - T) + 1 - H;
+    EndPixel(x, y);
+    cex = 2 * (x - L) + 1 - W, cey = 2 * (y - T) + 1 - H;
     constexpr int64_t kSmall = 65535;
     Small = std::max({std::abs(sx), std::abs(sy), std::abs(ex), std::abs(ey)}) <= kSmall;
 }

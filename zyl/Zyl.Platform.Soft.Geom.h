@@ -62,6 +62,9 @@ struct TArcShape {
     bool ZeroRay;    // S or E is the zero vector
     // Points on the ellipse as doubled displacements from the centre.
     int64_t psx, psy, pex, pey;
+    // The centres of their pixels, the same way: the chord's fill stops at
+    // the line through them, which the chord's outline walks.
+    int64_t csx, csy, cex, cey;
     // Every product of the row solver fits in 64 bits.
     bool Small;
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Soft.Pixels.h"
 
 namespace Zyl {
 
@@ -205,11 +206,19 @@ void TSoftCanvas::ThinLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool 
         if (!IsPixelVisible(x, y)) continue;
         // The phase counts from the start point, clipped steps included.
         if (!dashed || DashOn(State.PenStyle, i % 100000 + DashPhase)) PutSpan(y, x, x + 1);
-        else if (!State.BackTransparent) *Pixel(x, y) = ColorToPixel(State.BackColor);
+        else if (!State.BackTransparent) PutGapPixel(x, y);
     }
     // Every dash period divides 24: reducing keeps the pixels and the phase
     // from overflowing on long polylines.
     DashPhase = int32_t((DashPhase + n % 1000000) % 24);
+}
+
+// The gaps of a dashed line take the background colour through the pen mode,
+// as the dashes take the pen colour: a XOR line drawn twice leaves nothing.
+void TSoftCanvas::PutGapPixel(int64_t x, int64_t y) {
+    uint32_t* p = Pixel(x, y);
+    const uint32_t back = ColorToPixel(State.BackColor);
+    *p = FillMode == FillRaster ? Rop2Result(FillRop, back, *p) | 0xFF000000u : back;
 }
 
 // ---- Wide lines --------------------------------------------------------------------------

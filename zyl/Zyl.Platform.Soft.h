@@ -210,6 +210,7 @@ public:
     // Lines in device pixels (Zyl.Platform.Soft.Lines.cpp); the caller has
     // prepared the pen fill.
     void ThinLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, bool includeLast);
+    void PutGapPixel(int64_t x, int64_t y);
     void WideLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width);
     // The same pixels as WideLine for every line, by testing each pixel.
     void WideLineFallback(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width);
