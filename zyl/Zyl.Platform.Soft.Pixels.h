@@ -85,8 +85,8 @@ void StretchBlitPixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_
                        int32_t rop, bool plainCopy);
 
 // Combines the layer's pixels whose alpha is not 0 into the destination at
-// (dstX, dstY) with a pen mode. The clip list is the only bound on the
-// destination, so its rectangles must lie inside dstWidth x dstHeight.
+// (dstX, dstY) with a pen mode, inside the clip list and the dstWidth x
+// dstHeight surface.
 void CombineRop2Pixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_t dstHeight, const uint8_t* src,
                        int32_t srcStride, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
                        const TClipRectArray& clipRects, int32_t clipCount, int32_t mode);

@@ -424,3 +424,14 @@ TEST(SoftCombineRop2, TransparentLayerPixelsAndClipping) {
             EXPECT_EQ(dst.At(x, y), hit ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
         }
 }
+
+TEST(SoftCombineRop2, AListPastTheSurfaceStillStopsAtItsEdge) {
+    // A 4 x 3 surface inside a 6 x 4 block: the two columns on the right and
+    // the row below stand for the memory after it.
+    TPixels block(6, 4, 0xFF000000), layer(8, 8, 0xFFFFFFFF);
+    CombineRop2Pixels(block.Bits(), block.Stride(), 4, 3, layer.Bits(), layer.Stride(), 8, 8, -2, -2,
+                      Clip({-5, -5, 20, 20}), 1, 14);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(block.At(x, y), x < 4 && y < 3 ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
+}
