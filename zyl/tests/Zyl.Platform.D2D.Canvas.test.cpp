@@ -378,8 +378,10 @@ TEST(D2DCanvas, DirectPixelWritesSurviveTheNextBatch) {
             d.Surface->FlushSurfaceDraw();
             const std::vector<uint32_t> written = Snapshot(*d.Surface);
             if (failedBatch) {
-                d.Surface->RenderTarget.Reset();
-                d.Surface->DrawBrush.Reset();
+                FailD2DBatchesForTests(1);
+                d.Surface->BeginSurfaceDraw();
+                d.Surface->FlushSurfaceDraw();
+                ASSERT_FALSE(d.Surface->RenderTarget);
             }
             d.Canvas->FillRect(12, 12, 13, 13, Blue);
             d.Surface->FinishDrawing();

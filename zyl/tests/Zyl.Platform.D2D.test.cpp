@@ -208,6 +208,25 @@ TEST(D2DSurface, DrawingReachesMemoryWhenThePixelsAreAskedFor) {
     EXPECT_EQ(s.LastEndDrawResult, S_OK);
 }
 
+// A batch that fails to close is counted, its result kept, and the target
+// dropped for a new one.
+TEST(D2DSurface, AFailedBatchIsCountedAndDropsItsTarget) {
+    RequireStarted();
+    TD2DSurface s(4, 4, false);
+    Fill(s, 0, 0, 1, 1, D2D1::ColorF(0x0000FF));
+    FailD2DBatchesForTests(1);
+    s.FlushSurfaceDraw();
+    EXPECT_EQ(s.FailedBatches, 1);
+    EXPECT_NE(s.LastEndDrawResult, S_OK);
+    EXPECT_FALSE(s.RenderTarget);
+    EXPECT_FALSE(s.DrawBrush);
+    Fill(s, 1, 1, 2, 2, D2D1::ColorF(0x0000FF));
+    s.FinishDrawing();
+    EXPECT_EQ(s.FailedBatches, 1);
+    EXPECT_EQ(s.LastEndDrawResult, S_OK);
+    EXPECT_EQ(s.PixelAt(1, 1), 0xFF0000);
+}
+
 // Wine's render target keeps its own texture and copies it over the bitmap
 // at every batch's end: pixels written straight into memory must reach the
 // target before the next batch, also after a target was made anew.
@@ -244,10 +263,10 @@ TEST(D2DSurface, PixelsWrittenIntoMemorySurviveTheNextBatch) {
                 return v;
             }();
             if (failedBatch) {
-                // What a batch that failed to close leaves: no target.
+                FailD2DBatchesForTests(1);
+                s->BeginSurfaceDraw();
                 s->FlushSurfaceDraw();
-                s->RenderTarget.Reset();
-                s->DrawBrush.Reset();
+                ASSERT_FALSE(s->RenderTarget);
             }
             Fill(*s, 5, 5, 6, 6, D2D1::ColorF(0x0000FF));
             s->FinishDrawing();
