@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "System.Remainder.Exceptions.h"
+#include "System.Remainder.Text.h"
 
 #include "Zyl.Platform.GdiPlus.Api.h"
 #include "Zyl.Platform.GdiPlus.Reset.h"
@@ -390,6 +391,50 @@ TEST_F(GdipCanvasTest, TextRectFillsOnceAndPutsTheClipBack) {
     for (int32_t y = 0; y < 28; ++y)
         for (int32_t x = 30; x < 50; ++x) ink += s->PixelAt(x, y) != kWhite;
     EXPECT_GT(ink, 10);
+}
+
+TEST_F(GdipCanvasTest, AnOpaqueTextBoxIsExactlyTheExtentAndAFullTurnIsNoTurn) {
+    for (const int32_t angle : {0, 3600, -3600, 7200}) {
+        auto s = Surface(60, 30);
+        auto canvas = Canvas(*s);
+        canvas->SetFont(u"Tahoma", -12, 0, kRed);
+        canvas->SetBackground(kGreen, false);
+        canvas->SetTextAngle(angle);
+        canvas->TextOut(5, 6, u"ab");
+        int32_t w = 0, h = 0;
+        canvas->TextExtent(u"ab", w, h);
+        ASSERT_GT(w, 0);
+        std::string wrong;
+        for (int32_t y = 0; y < 30; ++y)
+            for (int32_t x = 0; x < 60; ++x) {
+                const bool inBox = x >= 5 && x < 5 + w && y >= 6 && y < 6 + h;
+                const int32_t c = s->PixelAt(x, y);
+                if (inBox ? c == kWhite : c == kGreen) wrong += std::to_string(x) + "," + std::to_string(y) + " ";
+            }
+        EXPECT_EQ(wrong, "") << "angle " << angle;
+    }
+}
+
+// Fonts come and go in turn: a font stays while 63 newer ones are made, and
+// the 64th newer one takes its place.
+TEST_F(GdipCanvasTest, TheFontCacheReplacesItsOldestEntry) {
+    auto s = Surface(8, 8);
+    const auto handleOf = [&](TPlatformCanvas& canvas, const std::u16string& name) {
+        canvas.SetFont(name, -10, 0, 0);
+        int32_t w, h;
+        canvas.TextExtent(u"x", w, h);
+        return static_cast<TGdipCanvas&>(canvas).GdiFontHandle();
+    };
+    const auto freshHandle = [&](const std::u16string& name) { return handleOf(*s->CreateCanvas(), name); };
+    // The holder keeps the first entry, and so its GDI font, alive: a font
+    // made later can never have the same handle.
+    auto holder = s->CreateCanvas();
+    const std::u16string first = u"Zyl Cache Probe";
+    void* const firstHandle = handleOf(*holder, first);
+    for (int32_t i = 0; i < 63; ++i) freshHandle(first + u" " + System::Int64ToStr(i));
+    EXPECT_EQ(freshHandle(first), firstHandle) << "still cached after 63 newer fonts";
+    freshHandle(first + u" 63");
+    EXPECT_NE(freshHandle(first), firstHandle) << "replaced by the 64th newer font";
 }
 
 TEST_F(GdipCanvasTest, AHugeFontDrawsWithoutABaselineBitmap) {
