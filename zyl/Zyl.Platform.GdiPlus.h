@@ -193,6 +193,12 @@ private:
 
     void FillRectSolidPixels(const TRect& r, int32_t color);
     void FillRectBrushPixels(const TRect& r);
+    // Where the surface drawn on lies on the main surface, whose device
+    // pixels the hatch grid follows: the layer's corner while one is active.
+    struct THatchShift {
+        int32_t X, Y;
+    };
+    THatchShift HatchShift() const { return layerActive_ ? THatchShift{layerLeft_, layerTop_} : THatchShift{0, 0}; }
 
     // Text.
     void SelectGdipFont();

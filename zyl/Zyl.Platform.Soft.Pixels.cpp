@@ -84,6 +84,15 @@ std::array<uint8_t, 8> BrushHatch(int32_t brushStyle) {
     return brushStyle >= 8 ? std::array<uint8_t, 8>{} : HatchPattern(brushStyle);
 }
 
+std::array<uint32_t, 64> HatchTile(const std::array<uint8_t, 8>& pattern, uint32_t fore, uint32_t back,
+                                   int32_t shiftX, int32_t shiftY) {
+    std::array<uint32_t, 64> tile{};
+    for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < 8; ++x)
+            tile[size_t(8 * y + x)] = (pattern[size_t((y + shiftY) & 7)] >> ((x + shiftX) & 7) & 1) ? fore : back;
+    return tile;
+}
+
 uint32_t Rop2Result(int32_t mode, uint32_t p, uint32_t d) {
     switch (mode) {
     case 0: return 0;

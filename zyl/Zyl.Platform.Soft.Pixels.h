@@ -59,6 +59,11 @@ std::array<uint8_t, 8> HatchPattern(int32_t brushStyle);
 // The hatch that a brush of this style paints: HatchPattern for 2..7, none
 // above 7, which paint only their background.
 std::array<uint8_t, 8> BrushHatch(int32_t brushStyle);
+// The 8 x 8 tile of a hatch, row by row, with the grid moved by (shiftX,
+// shiftY): tile pixel (x, y) is `fore` where the pattern holds pixel
+// ((x + shiftX) mod 8, (y + shiftY) mod 8), else `back`.
+std::array<uint32_t, 64> HatchTile(const std::array<uint8_t, 8>& pattern, uint32_t fore, uint32_t back,
+                                   int32_t shiftX = 0, int32_t shiftY = 0);
 
 // A pen mode 0..15 applied to pen P and destination D on all 32 bits; any
 // other mode gives P. The caller forces the alpha it needs.

@@ -507,6 +507,60 @@ TEST_F(GdipCanvasTest, ShapesDrawInsideTheirBoxes) {
     }
 }
 
+// The background pass of a styled line recolours the shared pen: the dashes
+// after it must still get the pen's own colour.
+TEST_F(GdipCanvasTest, DashesShowTheBackgroundInTheirGapsOnlyWhenItIsOpaque) {
+    const auto redish = [](int32_t c) { return (c & 0xFF) > 160 && (c >> 8 & 0xFF) < 96; };
+    const auto greenish = [](int32_t c) { return (c >> 8 & 0xFF) > 160 && (c & 0xFF) < 96; };
+    for (const bool transparent : {false, true}) {
+        auto s = Surface(48, 4);
+        auto canvas = Canvas(*s);
+        canvas->SetPen(kRed, 1, 2);
+        canvas->SetBackground(kGreen, transparent);
+        canvas->MoveTo(0, 1);
+        canvas->LineTo(48, 1);
+        // Wine's GDI+ puts a line through pixel centres a row and a column
+        // past them: the whole band is read.
+        int32_t red = 0, green = 0;
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 48; ++x) red += redish(s->PixelAt(x, y)), green += greenish(s->PixelAt(x, y));
+        EXPECT_GT(red, 8) << (transparent ? "transparent" : "opaque");
+        EXPECT_EQ(green > 8, !transparent) << (transparent ? "transparent" : "opaque");
+    }
+}
+
+// A pen mode draws the shape into a layer first; its hatch still lies on
+// the surface's rows, not on rows counted from the layer's corner.
+TEST_F(GdipCanvasTest, HatchesInsideAPenModeLayerStayOnTheSurfaceGrid) {
+    const struct {
+        const char* name;
+        std::function<void(TPlatformCanvas&)> draw;
+    } cases[] = {
+        {"Rectangle (pixels)", [](TPlatformCanvas& c) { c.Rectangle(5, 6, 37, 38); }},
+        {"Ellipse (GDI+)", [](TPlatformCanvas& c) { c.Ellipse(5, 6, 37, 38); }},
+    };
+    for (const auto& c : cases) {
+        auto s = Surface(40, 40);
+        auto canvas = Canvas(*s);
+        canvas->SetPen(kRed, 1, 5);
+        canvas->SetBrush(0, 2);  // black on the rows y mod 8 = 3
+        canvas->SetBackground(kWhite, true);
+        canvas->SetRop2(12);     // pen and destination: black stays black on white
+        canvas->SetOrigin(1, 0); // the layer's corner lies off the hatch grid either way
+        c.draw(*canvas);
+        std::string offGrid;
+        int32_t dark = 0;
+        for (int32_t y = 0; y < 40; ++y)
+            for (int32_t x = 0; x < 40; ++x) {
+                if (s->PixelAt(x, y) == kWhite) continue;
+                ++dark;
+                if (y % 8 != 3) offGrid += std::to_string(x) + "," + std::to_string(y) + " ";
+            }
+        EXPECT_GT(dark, 20) << c.name;
+        EXPECT_EQ(offGrid.substr(0, 200), "") << c.name;
+    }
+}
+
 TEST_F(GdipCanvasTest, ShapeEdgeCases) {
     // The same radial twice: the whole ellipse, so ink on all four sides.
     auto full = Surface(30, 30);
