@@ -232,11 +232,12 @@ private:
     TGdipObject<TGpPen, &TGdipApi::GdipDeletePen> pen_;
     int32_t penCacheColor_ = 0, penCacheWidth_ = 0, penCacheStyle_ = -1;
     TGdipBrush solidBrush_;
-    TGdipBrush hatchBrush_;
     // The hatch brush's bitmap lies over hatchPixels_, which must not move
-    // while it exists.
-    TGdipImage hatchBitmap_;
+    // while it exists; declared in this order, the brush goes first, then
+    // its bitmap, then the pixels.
     std::array<uint32_t, 64> hatchPixels_{};
+    TGdipImage hatchBitmap_;
+    TGdipBrush hatchBrush_;
     std::u16string hatchKey_;
 
     std::u16string currentFontKey_;
