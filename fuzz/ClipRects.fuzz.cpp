@@ -10,7 +10,8 @@
 //   (seen through a grid around the surface), unless the result was capped,
 //   when its one rectangle still covers that area; at most 256 rectangles;
 // - rectangles of a list made by reset, intersect and exclude never overlap;
-// - a focus rectangle drawn twice restores every pixel.
+// - a focus rectangle drawn twice restores every pixel;
+// - a layer changes no pixel outside the place it is combined into.
 //
 // Input: two size bytes, then one byte per operation and its arguments, one
 // byte each (a few byte values stand for the int32 extremes).
@@ -132,7 +133,7 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     bool madeBySplitting = true;
 
     for (int steps = 0; in.More() && steps < 64; ++steps) {
-        const uint8_t op = in.Byte() % 7;
+        const uint8_t op = in.Byte() % 8;
         switch (op) {
         case 0:
             ResetClipRects(rects, count, width, height);
@@ -198,6 +199,26 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
                               before.Stride, width, height, sl, st, sr, sb, dl, dt, dr, db, rects, count, brush, rop,
                               plainCopy);
             CheckWritesStayInside(before, surface, rects, count);
+            break;
+        }
+        case 7: {
+            // A layer of its own size anywhere on (or off) the surface, with
+            // transparent and opaque pixels.
+            const int32_t layerWidth = in.Byte() % 16 + 1, layerHeight = in.Byte() % 16 + 1;
+            const int32_t x = Coordinate(in), y = Coordinate(in), mode = in.Byte() % 16;
+            const uint8_t seed = in.Byte();
+            std::vector<uint32_t> layer(size_t(layerWidth) * size_t(layerHeight));
+            for (size_t i = 0; i < layer.size(); ++i) layer[i] = uint32_t(i * 0x9E3779B1u + seed) & 0x01FFFFFFu;
+            const TSurface before = surface;
+            CombineRop2Pixels(surface.Bits(), surface.Stride, width, height,
+                              reinterpret_cast<const uint8_t*>(layer.data()), 4 * layerWidth, layerWidth, layerHeight,
+                              x, y, rects, count, mode);
+            CheckWritesStayInside(before, surface, rects, count);
+            for (int32_t py = 0; py < height; ++py)
+                for (int32_t px = 0; px < width; ++px)
+                    if (!InRect(px, py, x, y, int32_t(std::min<int64_t>(int64_t(x) + layerWidth, INT32_MAX)),
+                                int32_t(std::min<int64_t>(int64_t(y) + layerHeight, INT32_MAX))))
+                        KS_FUZZ_CHECK(surface.At(px, py) == before.At(px, py));
             break;
         }
         }

@@ -9,12 +9,7 @@
 namespace Zyl {
 
 std::array<uint32_t, 64> HatchPixels(int32_t style, int32_t brushColor, int32_t backColor, bool backTransparent) {
-    const std::array<uint8_t, 8> pattern = HatchPattern(style);
-    const uint32_t fore = ColorToPixel(brushColor), back = backTransparent ? 0u : ColorToPixel(backColor);
-    std::array<uint32_t, 64> pixels{};
-    for (size_t y = 0; y < 8; ++y)
-        for (size_t x = 0; x < 8; ++x) pixels[y * 8 + x] = (pattern[y] >> x & 1) ? fore : back;
-    return pixels;
+    return HatchTile(HatchPattern(style), ColorToPixel(brushColor), backTransparent ? 0u : ColorToPixel(backColor));
 }
 
 std::u16string HatchKey(int32_t style, int32_t brushColor, int32_t backColor, bool backTransparent) {

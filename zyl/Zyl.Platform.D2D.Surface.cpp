@@ -96,10 +96,12 @@ int32_t TD2DSurface::AlphaAt(int32_t x, int32_t y) {
 namespace {
 
 int32_t RenderTargetFailuresLeft = 0;
+int32_t BatchFailuresLeft = 0;
 
 } // namespace
 
 void FailD2DRenderTargetsForTests(int32_t count) { RenderTargetFailuresLeft = count; }
+void FailD2DBatchesForTests(int32_t count) { BatchFailuresLeft = count; }
 
 void TD2DSurface::EnsureRenderTarget() {
     if (RenderTarget) return;
@@ -151,6 +153,10 @@ void TD2DSurface::FlushSurfaceDraw() {
     if (!Drawing) return;
     Drawing = false;
     LastEndDrawResult = RenderTarget->EndDraw(nullptr, nullptr);
+    if (BatchFailuresLeft > 0) {
+        --BatchFailuresLeft;
+        LastEndDrawResult = D2DERR_RECREATE_TARGET;
+    }
     if (LastEndDrawResult != S_OK) {
         ++FailedBatches;
         DrawBrush.Reset();

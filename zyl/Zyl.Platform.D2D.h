@@ -155,8 +155,10 @@ TComPtr<ID2D1Bitmap> CreateSharedBitmap(int32_t Width, int32_t Height, const voi
                                         bool IgnoreAlpha, ID2D1RenderTarget* Target = nullptr);
 
 // For tests: the next `count` render targets fail to be made, as a system
-// out of resources would refuse them.
+// out of resources would refuse them; the next `count` batches fail to
+// close, as a lost target's would.
 void FailD2DRenderTargetsForTests(int32_t count);
+void FailD2DBatchesForTests(int32_t count);
 
 // ---- Canvas ------------------------------------------------------------------
 

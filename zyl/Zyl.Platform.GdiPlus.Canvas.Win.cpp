@@ -199,17 +199,18 @@ TGpBrush* TGdipCanvas::SolidBrushOf(int32_t color) {
 
 TGpBrush* TGdipCanvas::UpdateGdipBrush() {
     if (state_.BrushStyle <= 1) return SolidBrushOf(state_.BrushColor);
+    const THatchShift shift = HatchShift();
     std::u16string key = System::Int64ToStr(state_.BrushStyle) + u"|" + System::Int64ToStr(state_.BrushColor) +
-                         u"|" + System::Int64ToStr(state_.BackColor);
+                         u"|" + System::Int64ToStr(state_.BackColor) + u"|" + System::Int64ToStr(shift.X & 7) +
+                         u"," + System::Int64ToStr(shift.Y & 7);
     if (state_.BackTransparent) key += u"t";
     if (hatchBrush_.Get() && hatchKey_ == key) return hatchBrush_.Get();
     hatchBrush_.Reset();
     hatchBitmap_.Reset();
-    const std::array<uint8_t, 8> pattern = BrushHatch(state_.BrushStyle);
-    const uint32_t back = state_.BackTransparent ? 0 : ColorToPixel(state_.BackColor);
-    for (int32_t y = 0; y < 8; ++y)
-        for (int32_t x = 0; x < 8; ++x)
-            hatchPixels_[size_t(8 * y + x)] = (pattern[size_t(y)] >> x & 1) ? ColorToPixel(state_.BrushColor) : back;
+    // The texture tiles from the device origin of the surface drawn on, so
+    // the tile itself is moved by the layer's place on the main surface.
+    hatchPixels_ = HatchTile(BrushHatch(state_.BrushStyle), ColorToPixel(state_.BrushColor),
+                             state_.BackTransparent ? 0 : ColorToPixel(state_.BackColor), shift.X, shift.Y);
     Gdip.GdipCreateBitmapFromScan0(8, 8, 32, GpPixelFormat32bppPArgb, reinterpret_cast<uint8_t*>(hatchPixels_.data()),
                                    hatchBitmap_.Out());
     if (hatchBitmap_.Get()) Gdip.GdipCreateTexture(hatchBitmap_.Get(), 0, hatchBrush_.Out());
@@ -277,6 +278,7 @@ void TGdipCanvas::FillRectBrushPixels(const TRect& r) {
                                       scratchRects_);
     const std::array<uint8_t, 8> pattern = BrushHatch(state_.BrushStyle);
     const uint32_t fore = ColorToPixel(state_.BrushColor), back = ColorToPixel(state_.BackColor);
+    const THatchShift shift = HatchShift();
     uint8_t* bits = surface_->Bits();
     const int32_t stride = surface_->Stride();
     for (int32_t i = 0; i < n; ++i) {
@@ -284,7 +286,7 @@ void TGdipCanvas::FillRectBrushPixels(const TRect& r) {
         for (int32_t y = q[1]; y < q[3]; ++y) {
             uint32_t* p = PixelPtr(bits, stride, q[0], y);
             for (int32_t x = q[0]; x < q[2]; ++x, ++p) {
-                if (pattern[size_t(y & 7)] >> (x & 7) & 1)
+                if (pattern[size_t((y + shift.Y) & 7)] >> ((x + shift.X) & 7) & 1)
                     *p = fore;
                 else if (!state_.BackTransparent)
                     *p = back;

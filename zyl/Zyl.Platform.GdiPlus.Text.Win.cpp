@@ -204,8 +204,10 @@ void TGdipCanvas::TextRect(int32_t left, int32_t top, int32_t right, int32_t bot
     // The clip comes back whatever happens in between, or every later
     // drawing of the canvas would stay inside this rectangle.
     try {
+        // An opaque rectangle is the text's background: no second box.
         if (opaque) FillRectSolidPixels(Device(left, top, right, bottom), state_.BackColor);
-        TextOut(x, y, text);
+        DrawGdipText(SaturateInt32(int64_t(x) + state_.OriginX), SaturateInt32(int64_t(y) + state_.OriginY), text,
+                     !opaque);
     } catch (...) {
         state_.ClipRects = keptRects;
         state_.ClipCount = keptCount;

@@ -193,6 +193,12 @@ private:
 
     void FillRectSolidPixels(const TRect& r, int32_t color);
     void FillRectBrushPixels(const TRect& r);
+    // Where the surface drawn on lies on the main surface, whose device
+    // pixels the hatch grid follows: the layer's corner while one is active.
+    struct THatchShift {
+        int32_t X, Y;
+    };
+    THatchShift HatchShift() const { return layerActive_ ? THatchShift{layerLeft_, layerTop_} : THatchShift{0, 0}; }
 
     // Text.
     void SelectGdipFont();
@@ -226,11 +232,12 @@ private:
     TGdipObject<TGpPen, &TGdipApi::GdipDeletePen> pen_;
     int32_t penCacheColor_ = 0, penCacheWidth_ = 0, penCacheStyle_ = -1;
     TGdipBrush solidBrush_;
-    TGdipBrush hatchBrush_;
     // The hatch brush's bitmap lies over hatchPixels_, which must not move
-    // while it exists.
-    TGdipImage hatchBitmap_;
+    // while it exists; declared in this order, the brush goes first, then
+    // its bitmap, then the pixels.
     std::array<uint32_t, 64> hatchPixels_{};
+    TGdipImage hatchBitmap_;
+    TGdipBrush hatchBrush_;
     std::u16string hatchKey_;
 
     std::u16string currentFontKey_;

@@ -84,6 +84,15 @@ std::array<uint8_t, 8> BrushHatch(int32_t brushStyle) {
     return brushStyle >= 8 ? std::array<uint8_t, 8>{} : HatchPattern(brushStyle);
 }
 
+std::array<uint32_t, 64> HatchTile(const std::array<uint8_t, 8>& pattern, uint32_t fore, uint32_t back,
+                                   int32_t shiftX, int32_t shiftY) {
+    std::array<uint32_t, 64> tile{};
+    for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < 8; ++x)
+            tile[size_t(8 * y + x)] = (pattern[size_t((y + shiftY) & 7)] >> ((x + shiftX) & 7) & 1) ? fore : back;
+    return tile;
+}
+
 uint32_t Rop2Result(int32_t mode, uint32_t p, uint32_t d) {
     switch (mode) {
     case 0: return 0;
@@ -263,16 +272,11 @@ void StretchBlitPixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_
 void CombineRop2Pixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_t dstHeight, const uint8_t* src,
                        int32_t srcStride, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
                        const TClipRectArray& clipRects, int32_t clipCount, int32_t mode) {
-#if defined(ZYL_PIXEL_CHECKS)
-    for (int32_t i = 0; i < ClipRectsInUse(clipRects, clipCount); ++i) {
-        const int32_t* r = clipRects->data() + 4 * i;
-        ZYL_PIXEL_CHECK(r[0] >= r[2] || r[1] >= r[3] || (r[0] >= 0 && r[1] >= 0 && r[2] <= dstWidth && r[3] <= dstHeight));
-    }
-#endif
-    (void)dstWidth, (void)dstHeight;
+    // The surface bounds the writes as well as the list: a list rectangle
+    // that reaches past the surface must not carry them into other memory.
     const TClipBox box = ClipRectsBounds(clipRects, clipCount);
-    const TSpan rows = CutAxis(dstY, int64_t(dstY) + height, INT64_MAX, box.Top, box.Bottom);
-    const TSpan cols = CutAxis(dstX, int64_t(dstX) + width, INT64_MAX, box.Left, box.Right);
+    const TSpan rows = CutAxis(dstY, int64_t(dstY) + height, dstHeight, box.Top, box.Bottom);
+    const TSpan cols = CutAxis(dstX, int64_t(dstX) + width, dstWidth, box.Left, box.Right);
     for (int64_t y = rows.First; y < rows.End; ++y) {
         for (int64_t x = cols.First; x < cols.End; ++x) {
             const uint32_t s = *PixelPtr(src, srcStride, x - dstX, y - dstY);

@@ -59,6 +59,11 @@ std::array<uint8_t, 8> HatchPattern(int32_t brushStyle);
 // The hatch that a brush of this style paints: HatchPattern for 2..7, none
 // above 7, which paint only their background.
 std::array<uint8_t, 8> BrushHatch(int32_t brushStyle);
+// The 8 x 8 tile of a hatch, row by row, with the grid moved by (shiftX,
+// shiftY): tile pixel (x, y) is `fore` where the pattern holds pixel
+// ((x + shiftX) mod 8, (y + shiftY) mod 8), else `back`.
+std::array<uint32_t, 64> HatchTile(const std::array<uint8_t, 8>& pattern, uint32_t fore, uint32_t back,
+                                   int32_t shiftX = 0, int32_t shiftY = 0);
 
 // A pen mode 0..15 applied to pen P and destination D on all 32 bits; any
 // other mode gives P. The caller forces the alpha it needs.
@@ -85,8 +90,8 @@ void StretchBlitPixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_
                        int32_t rop, bool plainCopy);
 
 // Combines the layer's pixels whose alpha is not 0 into the destination at
-// (dstX, dstY) with a pen mode. The clip list is the only bound on the
-// destination, so its rectangles must lie inside dstWidth x dstHeight.
+// (dstX, dstY) with a pen mode, inside the clip list and the dstWidth x
+// dstHeight surface.
 void CombineRop2Pixels(uint8_t* dst, int32_t dstStride, int32_t dstWidth, int32_t dstHeight, const uint8_t* src,
                        int32_t srcStride, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
                        const TClipRectArray& clipRects, int32_t clipCount, int32_t mode);

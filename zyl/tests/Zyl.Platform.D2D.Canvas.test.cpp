@@ -15,6 +15,7 @@
 #include "Zyl.Platform.Drawn.h"
 #include "Zyl.Platform.Offscreen.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Test.Image.h"
 #include "Zyl.Test.Memory.h"
 
 using namespace Zyl;
@@ -252,6 +253,31 @@ TEST(D2DCanvas, HatchesStayOnTheSurfaceGridWhateverTheOrigin) {
     }
 }
 
+// A pen mode draws the shape into a layer placed at the shape's corner; the
+// hatch still lies on the surface's rows, not on rows counted from there.
+TEST(D2DCanvas, HatchesInsideAPenModeLayerStayOnTheSurfaceGrid) {
+    RequireStarted();
+    const struct {
+        const char* Name;
+        std::function<void(TD2DCanvas&)> Draw;
+    } cases[] = {
+        {"Rectangle", [](TD2DCanvas& c) { c.Rectangle(5, 6, 37, 38); }},
+        {"Ellipse", [](TD2DCanvas& c) { c.Ellipse(5, 6, 37, 38); }},
+    };
+    for (const auto& c : cases) {
+        TDrawing d = NewDrawing(false, 40);
+        d.Canvas->SetPen(Black, 1, 5);
+        d.Canvas->SetBrush(Black, 2);  // the rows y mod 8 = 3
+        d.Canvas->SetBackground(White, true);
+        d.Canvas->SetRop2(12);         // pen and destination: black stays black on white
+        d.Canvas->SetOrigin(1, 0);
+        c.Draw(*d.Canvas);
+        int32_t black = 0;
+        EXPECT_EQ(Testing::PixelsOffHatchRows(*d.Surface, White, 3, black), "") << c.Name;
+        EXPECT_GT(black, 20) << c.Name;
+    }
+}
+
 TEST(D2DCanvas, SlantedLinesDrawOnePixelPerStepAndLeaveTheEnd) {
     RequireStarted();
     const struct {
@@ -378,8 +404,10 @@ TEST(D2DCanvas, DirectPixelWritesSurviveTheNextBatch) {
             d.Surface->FlushSurfaceDraw();
             const std::vector<uint32_t> written = Snapshot(*d.Surface);
             if (failedBatch) {
-                d.Surface->RenderTarget.Reset();
-                d.Surface->DrawBrush.Reset();
+                FailD2DBatchesForTests(1);
+                d.Surface->BeginSurfaceDraw();
+                d.Surface->FlushSurfaceDraw();
+                ASSERT_FALSE(d.Surface->RenderTarget);
             }
             d.Canvas->FillRect(12, 12, 13, 13, Blue);
             d.Surface->FinishDrawing();

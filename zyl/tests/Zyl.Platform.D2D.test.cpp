@@ -12,6 +12,7 @@
 #include "Zyl.Platform.D2D.Fixture.h"
 #include "Zyl.Platform.D2D.h"
 #include "Zyl.Platform.Png.h"
+#include "Zyl.Test.Child.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Memory.h"
 #include "Zyl.Test.Text.h"
@@ -37,41 +38,11 @@ void Fill(TD2DSurface& s, float left, float top, float right, float bottom, D2D1
 }
 
 // Runs this test program again with only the start case, so that the cached
-// answers of the start are fresh; the child's own test decides. Its output
-// goes to a file, shown only when it failed, so that its summary line is
-// never taken for this program's.
-DWORD RunStartChild(const std::optional<std::u16string>& missing, const char16_t* expect, std::string& output) {
+// answers of the start are fresh; the child's own test decides.
+uint32_t RunStartChild(const std::optional<std::u16string>& missing, const char16_t* expect, std::string& output) {
     TScopedEnvVar value(u"ZYL_D2D_MISSING", missing);
     TScopedEnvVar expected(u"ZYL_D2D_CHILD_EXPECT", std::u16string(expect));
-    wchar_t exe[MAX_PATH] = {}, temp[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring log = std::wstring(temp) + L"zyl_d2d_start_child.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE file = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              &inherit, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1000;
-    std::wstring command = L"\"" + std::wstring(exe) +
-                           L"\" --gtest_filter=D2DStartChild.* --gtest_also_run_disabled_tests";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = file;
-    PROCESS_INFORMATION process{};
-    DWORD code = 1001;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) output.append(buffer, read);
-    CloseHandle(file);
-    DeleteFileW(log.c_str());
-    return code;
+    return Testing::RunChildTests(Testing::ThisProgram(), "D2DStartChild.*", output);
 }
 
 bool GdiStandIn() { return true; }
@@ -124,6 +95,23 @@ TEST(D2DStart, TheMissingVariableCountsUnlessExactlyZeroOrTooLong) {
             << "; the child said:\n"
             << output;
     }
+}
+
+// Run only as a child of the test below, from a folder where d2d1.dll and
+// dwrite.dll were planted beside the program.
+TEST(D2DPlantedChild, DISABLED_StartsWithTheSystemsLibraries) {
+    RequireStarted();
+    for (const std::u16string name : {u"d2d1.dll", u"dwrite.dll"})
+        EXPECT_EQ(Testing::Narrow(Testing::LoadedModulePath(name)), Testing::Narrow(Testing::SystemFolderFile(name)));
+}
+
+// The installer runs elevated from download folders: a library planted there
+// under a system name must never be the one loaded.
+TEST(D2DStart, LibrariesPlantedBesideTheProgramAreNotLoaded) {
+    TScopedEnvVar missing(u"ZYL_D2D_MISSING", std::nullopt);
+    const Testing::TPlantedFolder planted({u"d2d1.dll", u"dwrite.dll"});
+    std::string output;
+    EXPECT_EQ(Testing::RunChildTests(planted.Program, "D2DPlantedChild.*", output), 0u) << output;
 }
 
 TEST(D2DStart, LoadsOnceAndLeavesTheFactoriesForEveryone) {
@@ -220,6 +208,25 @@ TEST(D2DSurface, DrawingReachesMemoryWhenThePixelsAreAskedFor) {
     EXPECT_EQ(s.LastEndDrawResult, S_OK);
 }
 
+// A batch that fails to close is counted, its result kept, and the target
+// dropped for a new one.
+TEST(D2DSurface, AFailedBatchIsCountedAndDropsItsTarget) {
+    RequireStarted();
+    TD2DSurface s(4, 4, false);
+    Fill(s, 0, 0, 1, 1, D2D1::ColorF(0x0000FF));
+    FailD2DBatchesForTests(1);
+    s.FlushSurfaceDraw();
+    EXPECT_EQ(s.FailedBatches, 1);
+    EXPECT_NE(s.LastEndDrawResult, S_OK);
+    EXPECT_FALSE(s.RenderTarget);
+    EXPECT_FALSE(s.DrawBrush);
+    Fill(s, 1, 1, 2, 2, D2D1::ColorF(0x0000FF));
+    s.FinishDrawing();
+    EXPECT_EQ(s.FailedBatches, 1);
+    EXPECT_EQ(s.LastEndDrawResult, S_OK);
+    EXPECT_EQ(s.PixelAt(1, 1), 0xFF0000);
+}
+
 // Wine's render target keeps its own texture and copies it over the bitmap
 // at every batch's end: pixels written straight into memory must reach the
 // target before the next batch, also after a target was made anew.
@@ -256,10 +263,10 @@ TEST(D2DSurface, PixelsWrittenIntoMemorySurviveTheNextBatch) {
                 return v;
             }();
             if (failedBatch) {
-                // What a batch that failed to close leaves: no target.
+                FailD2DBatchesForTests(1);
+                s->BeginSurfaceDraw();
                 s->FlushSurfaceDraw();
-                s->RenderTarget.Reset();
-                s->DrawBrush.Reset();
+                ASSERT_FALSE(s->RenderTarget);
             }
             Fill(*s, 5, 5, 6, 6, D2D1::ColorF(0x0000FF));
             s->FinishDrawing();

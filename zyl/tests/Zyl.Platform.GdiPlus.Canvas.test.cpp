@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "System.Remainder.Exceptions.h"
+#include "System.Remainder.Text.h"
 
 #include "Zyl.Platform.GdiPlus.Api.h"
 #include "Zyl.Platform.GdiPlus.Reset.h"
 #include "Zyl.Platform.GdiPlus.h"
 #include "Zyl.Test.Env.h"
+#include "Zyl.Test.Image.h"
 
 using namespace Zyl;
 using System::MakeRef;
@@ -392,6 +394,50 @@ TEST_F(GdipCanvasTest, TextRectFillsOnceAndPutsTheClipBack) {
     EXPECT_GT(ink, 10);
 }
 
+TEST_F(GdipCanvasTest, AnOpaqueTextBoxIsExactlyTheExtentAndAFullTurnIsNoTurn) {
+    for (const int32_t angle : {0, 3600, -3600, 7200}) {
+        auto s = Surface(60, 30);
+        auto canvas = Canvas(*s);
+        canvas->SetFont(u"Tahoma", -12, 0, kRed);
+        canvas->SetBackground(kGreen, false);
+        canvas->SetTextAngle(angle);
+        canvas->TextOut(5, 6, u"ab");
+        int32_t w = 0, h = 0;
+        canvas->TextExtent(u"ab", w, h);
+        ASSERT_GT(w, 0);
+        std::string wrong;
+        for (int32_t y = 0; y < 30; ++y)
+            for (int32_t x = 0; x < 60; ++x) {
+                const bool inBox = x >= 5 && x < 5 + w && y >= 6 && y < 6 + h;
+                const int32_t c = s->PixelAt(x, y);
+                if (inBox ? c == kWhite : c == kGreen) wrong += std::to_string(x) + "," + std::to_string(y) + " ";
+            }
+        EXPECT_EQ(wrong, "") << "angle " << angle;
+    }
+}
+
+// Fonts come and go in turn: a font stays while 63 newer ones are made, and
+// the 64th newer one takes its place.
+TEST_F(GdipCanvasTest, TheFontCacheReplacesItsOldestEntry) {
+    auto s = Surface(8, 8);
+    const auto handleOf = [&](TPlatformCanvas& canvas, const std::u16string& name) {
+        canvas.SetFont(name, -10, 0, 0);
+        int32_t w, h;
+        canvas.TextExtent(u"x", w, h);
+        return static_cast<TGdipCanvas&>(canvas).GdiFontHandle();
+    };
+    const auto freshHandle = [&](const std::u16string& name) { return handleOf(*s->CreateCanvas(), name); };
+    // The holder keeps the first entry, and so its GDI font, alive: a font
+    // made later can never have the same handle.
+    auto holder = s->CreateCanvas();
+    const std::u16string first = u"Zyl Cache Probe";
+    void* const firstHandle = handleOf(*holder, first);
+    for (int32_t i = 0; i < 63; ++i) freshHandle(first + u" " + System::Int64ToStr(i));
+    EXPECT_EQ(freshHandle(first), firstHandle) << "still cached after 63 newer fonts";
+    freshHandle(first + u" 63");
+    EXPECT_NE(freshHandle(first), firstHandle) << "replaced by the 64th newer font";
+}
+
 TEST_F(GdipCanvasTest, AHugeFontDrawsWithoutABaselineBitmap) {
     auto s = Surface(40, 40);
     auto canvas = Canvas(*s);
@@ -459,6 +505,53 @@ TEST_F(GdipCanvasTest, ShapesDrawInsideTheirBoxes) {
         EXPECT_GT(ink, 10) << c.name;
         EXPECT_EQ(outside, 0) << c.name;
         EXPECT_EQ(AnyPixel(*s, kBlue, 0, 0, 30, 30), c.fill) << c.name;
+    }
+}
+
+// The background pass of a styled line recolours the shared pen: the dashes
+// after it must still get the pen's own colour.
+TEST_F(GdipCanvasTest, DashesShowTheBackgroundInTheirGapsOnlyWhenItIsOpaque) {
+    const auto redish = [](int32_t c) { return (c & 0xFF) > 160 && (c >> 8 & 0xFF) < 96; };
+    const auto greenish = [](int32_t c) { return (c >> 8 & 0xFF) > 160 && (c & 0xFF) < 96; };
+    for (const bool transparent : {false, true}) {
+        auto s = Surface(48, 4);
+        auto canvas = Canvas(*s);
+        canvas->SetPen(kRed, 1, 2);
+        canvas->SetBackground(kGreen, transparent);
+        canvas->MoveTo(0, 1);
+        canvas->LineTo(48, 1);
+        // Wine's GDI+ puts a line through pixel centres a row and a column
+        // past them: the whole band is read.
+        int32_t red = 0, green = 0;
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 48; ++x) red += redish(s->PixelAt(x, y)), green += greenish(s->PixelAt(x, y));
+        EXPECT_GT(red, 8) << (transparent ? "transparent" : "opaque");
+        EXPECT_EQ(green > 8, !transparent) << (transparent ? "transparent" : "opaque");
+    }
+}
+
+// A pen mode draws the shape into a layer first; its hatch still lies on
+// the surface's rows, not on rows counted from the layer's corner.
+TEST_F(GdipCanvasTest, HatchesInsideAPenModeLayerStayOnTheSurfaceGrid) {
+    const struct {
+        const char* name;
+        std::function<void(TPlatformCanvas&)> draw;
+    } cases[] = {
+        {"Rectangle (pixels)", [](TPlatformCanvas& c) { c.Rectangle(5, 6, 37, 38); }},
+        {"Ellipse (GDI+)", [](TPlatformCanvas& c) { c.Ellipse(5, 6, 37, 38); }},
+    };
+    for (const auto& c : cases) {
+        auto s = Surface(40, 40);
+        auto canvas = Canvas(*s);
+        canvas->SetPen(kRed, 1, 5);
+        canvas->SetBrush(0, 2);  // black on the rows y mod 8 = 3
+        canvas->SetBackground(kWhite, true);
+        canvas->SetRop2(12);     // pen and destination: black stays black on white
+        canvas->SetOrigin(1, 0); // the layer's corner lies off the hatch grid either way
+        c.draw(*canvas);
+        int32_t dark = 0;
+        EXPECT_EQ(Testing::PixelsOffHatchRows(*s, kWhite, 3, dark), "") << c.name;
+        EXPECT_GT(dark, 20) << c.name;
     }
 }
 

@@ -15,6 +15,7 @@
 #include "Zyl.Platform.GdiPlus.Reset.h"
 #include "Zyl.Platform.GdiPlus.h"
 #include "Zyl.Platform.Win.h"
+#include "Zyl.Test.Child.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Image.h"
 #include "Zyl.Test.Memory.h"
@@ -75,6 +76,23 @@ TEST_F(GdipLoad, StartsOnceAndTheProofDrawingPasses) {
     EXPECT_TRUE(StartGdiplusOnce());
     EXPECT_EQ(GetGdipLastError(), u"");
     EXPECT_NE(Gdip.GdipDrawImageRectRect, nullptr);
+}
+
+// Run only as a child of the test below, from a folder where gdiplus.dll was
+// planted beside the program.
+TEST(GdipPlantedChild, DISABLED_StartsWithTheSystemsLibrary) {
+    TScopedEnvVar missing(u"ZYL_GDIPLUS_MISSING", std::nullopt);
+    ASSERT_TRUE(StartGdiplusOnce()) << Utf8(GetGdipLastError());
+    EXPECT_EQ(Utf8(Testing::LoadedModulePath(u"gdiplus.dll")), Utf8(Testing::SystemFolderFile(u"gdiplus.dll")));
+}
+
+// The installer runs elevated from download folders: a gdiplus.dll planted
+// there must never be the one loaded.
+TEST_F(GdipLoad, ALibraryPlantedBesideTheProgramIsNotLoaded) {
+    TScopedEnvVar missing(u"ZYL_GDIPLUS_MISSING", std::nullopt);
+    const Testing::TPlantedFolder planted({u"gdiplus.dll"});
+    std::string output;
+    EXPECT_EQ(Testing::RunChildTests(planted.Program, "GdipPlantedChild.*", output), 0u) << output;
 }
 
 TEST_F(GdipLoad, AHiddenEntryFailsTheLoadAtThatName) {

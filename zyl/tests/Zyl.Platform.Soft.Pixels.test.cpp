@@ -245,6 +245,20 @@ TEST(FocusRectXor, TwiceRestoresAndNeighboursAreComplementary) {
         EXPECT_NE(a.At(2 + k, 3) == original.At(2 + k, 3), b.At(3 + k, 3) == original.At(3 + k, 3)) << k;
 }
 
+TEST(HatchTile, MovedGridAndBothColours) {
+    // Style 6: row 3 and column 4 of the grid; moved by (3, 5), tile row 6
+    // and tile column 1 show them.
+    const std::array<uint32_t, 64> moved = HatchTile(HatchPattern(6), 7, 9, 3, 5);
+    const std::array<uint32_t, 64> plain = HatchTile(HatchPattern(6), 7, 9);
+    for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < 8; ++x) {
+            EXPECT_EQ(moved[size_t(8 * y + x)], y == 6 || x == 1 ? 7u : 9u) << x << "," << y;
+            EXPECT_EQ(plain[size_t(8 * y + x)], y == 3 || x == 4 ? 7u : 9u) << x << "," << y;
+        }
+    // A whole turn of the grid, either way, is no move.
+    EXPECT_EQ(HatchTile(HatchPattern(5), 1, 0, -8, 16), HatchTile(HatchPattern(5), 1, 0));
+}
+
 TEST(SoftFloodFill, SurfaceModeFillsTheFourConnectedArea) {
     // Black cross of 5 pixels, one diagonal black pixel beside it, on white.
     TPixels p(8, 8, 0xFFFFFFFF);
@@ -423,4 +437,15 @@ TEST(SoftCombineRop2, TransparentLayerPixelsAndClipping) {
             const bool hit = ((y == 1 && x >= 1 && x <= 3 && x != 2) || (y == 2 && x == 3));
             EXPECT_EQ(dst.At(x, y), hit ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
         }
+}
+
+TEST(SoftCombineRop2, AListPastTheSurfaceStillStopsAtItsEdge) {
+    // A 4 x 3 surface inside a 6 x 4 block: the two columns on the right and
+    // the row below stand for the memory after it.
+    TPixels block(6, 4, 0xFF000000), layer(8, 8, 0xFFFFFFFF);
+    CombineRop2Pixels(block.Bits(), block.Stride(), 4, 3, layer.Bits(), layer.Stride(), 8, 8, -2, -2,
+                      Clip({-5, -5, 20, 20}), 1, 14);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(block.At(x, y), x < 4 && y < 3 ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
 }

@@ -134,4 +134,16 @@ std::vector<TUnusableServices> UnusableServices() {
     };
 }
 
+std::string PixelsOffHatchRows(TPlatformSurface& surface, int32_t background, int32_t row, int32_t& marked) {
+    std::string off;
+    marked = 0;
+    for (int32_t y = 0; y < surface.Height(); ++y)
+        for (int32_t x = 0; x < surface.Width(); ++x) {
+            if (surface.PixelAt(x, y) == background) continue;
+            ++marked;
+            if (y % 8 != row && off.size() < 200) off += std::to_string(x) + "," + std::to_string(y) + " ";
+        }
+    return off;
+}
+
 } // namespace Zyl::Testing

@@ -27,6 +27,11 @@ void FillSurface(TPlatformSurface& surface, const TBytes& pixels);
 TRef<TPlatformSurface> FilledSurface(TPlatformServices& services, int32_t width, int32_t height, bool hasAlpha,
                                      const TBytes& pixels);
 
+// The pixels of the surface other than `background` that lie off the hatch
+// rows y mod 8 = `row`, as "x,y " words (at most 200 characters); `marked`
+// counts every pixel other than `background`.
+std::string PixelsOffHatchRows(TPlatformSurface& surface, int32_t background, int32_t row, int32_t& marked);
+
 // Tight pixel bytes as 0xAARRGGBB words.
 std::vector<uint32_t> PixelWords(const TBytes& pixels);
 

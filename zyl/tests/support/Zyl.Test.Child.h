@@ -1,0 +1,48 @@
+// Test programs that run some of their own tests again in a child process:
+// for answers a process decides once (the start of a drawing backend), and
+// for a copy of the program placed in a folder of its own, beside libraries
+// planted under system names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Zyl::Testing {
+
+// The full path of this test program.
+std::u16string ThisProgram();
+
+// Runs `program` with only the tests that `filter` names (disabled ones
+// included) and waits for it. Its output goes to a file and comes back in
+// `output`, so that its summary line is never taken for the parent's. The
+// child's exit code, 1000 and above when it could not be started.
+uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output);
+
+// A new folder under the temporary folder with a copy of this test program
+// and, beside it, a copy of the program under each of `plantedNames`, as
+// someone who leaves libraries in a download folder would; removed again
+// with everything in it.
+class TPlantedFolder {
+public:
+    explicit TPlantedFolder(const std::vector<std::u16string>& plantedNames);
+    ~TPlantedFolder();
+    TPlantedFolder(const TPlantedFolder&) = delete;
+    TPlantedFolder& operator=(const TPlantedFolder&) = delete;
+
+    // The copy of the test program, and the folder (ending in "\").
+    std::u16string Program;
+    std::u16string Folder;
+
+private:
+    std::vector<std::u16string> files_;
+};
+
+// The file that the module of this base name was loaded from, lower-cased
+// (paths compare without case, as the file system does); empty when none is
+// loaded.
+std::u16string LoadedModulePath(const std::u16string& baseName);
+// The file of this name in the system folder, lower-cased.
+std::u16string SystemFolderFile(const std::u16string& name);
+
+} // namespace Zyl::Testing
