@@ -1,6 +1,6 @@
-// What the screen probes share: after the caller's "expect" lines, the
-// active backend, then the loop that keeps the frame up and says "ready"
-// once it is on the screen.
+// What the screen probes share: the line that names the active canvas
+// backend, and the loop that keeps the frame up and says "ready" once it is
+// on the screen (for as long as the probe runs, or until its page is done).
 #pragma once
 
 #include <windows.h>
