@@ -191,5 +191,6 @@ private:
 using TGdipImage = TGdipObject<TGpImage, &TGdipApi::GdipDisposeImage>;
 using TGdipGraphics = TGdipObject<TGpGraphics, &TGdipApi::GdipDeleteGraphics>;
 using TGdipBrush = TGdipObject<TGpBrush, &TGdipApi::GdipDeleteBrush>;
+using TGdipPen = TGdipObject<TGpPen, &TGdipApi::GdipDeletePen>;
 
 } // namespace Zyl

@@ -189,6 +189,8 @@ TGpPen* TGdipCanvas::UpdateGdipPen(int32_t kind) {
 
 int32_t TGdipCanvas::OutlineKind() const { return state_.PenWidth >= 2 ? kWidePen : state_.PenStyle; }
 
+float TGdipCanvas::PenCentre() const { return state_.PenWidth >= 2 ? 0.5f : 0.5f + GdipThinPenShift; }
+
 TGpBrush* TGdipCanvas::SolidBrushOf(int32_t color) {
     if (solidBrush_.Get())
         Gdip.GdipSetSolidFillColor(solidBrush_.Get(), ColorToPixel(color));

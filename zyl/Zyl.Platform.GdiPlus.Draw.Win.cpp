@@ -202,9 +202,16 @@ void TGdipCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t bott
     if (!PrepareGdipGraphics(bounds)) return;
     TGpGraphics* g = surface_->EnsureGdipGraphics();
     const float w = float(int64_t(r.Right) - r.Left), h = float(int64_t(r.Bottom) - r.Top);
-    if (state_.BrushStyle != 1) Gdip.GdipFillEllipse(g, UpdateGdipBrush(), float(r.Left), float(r.Top), w, h);
-    if (state_.PenStyle != 5)
-        Gdip.GdipDrawEllipse(g, UpdateGdipPen(OutlineKind()), r.Left + 0.5f, r.Top + 0.5f, w - 1, h - 1);
+    if (state_.PenStyle == 5) {
+        if (state_.BrushStyle != 1) Gdip.GdipFillEllipse(g, UpdateGdipBrush(), float(r.Left), float(r.Top), w, h);
+        return;
+    }
+    // The fill stops at the outline's centre line, which the outline covers:
+    // filled to the box's edge it would show beyond the outline where GDI+
+    // fills without antialiasing.
+    const float c = PenCentre();
+    if (state_.BrushStyle != 1) Gdip.GdipFillEllipse(g, UpdateGdipBrush(), r.Left + c, r.Top + c, w - 1, h - 1);
+    Gdip.GdipDrawEllipse(g, UpdateGdipPen(OutlineKind()), r.Left + c, r.Top + c, w - 1, h - 1);
 }
 
 void TGdipCanvas::RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cornerWidth,
@@ -231,14 +238,16 @@ void TGdipCanvas::RoundRect(int32_t left, int32_t top, int32_t right, int32_t bo
         Gdip.GdipAddPathArc(path.Get(), x, y + h - ch, cw, ch, 90, 90);
         Gdip.GdipClosePathFigure(path.Get());
     };
-    if (state_.BrushStyle != 1) {
+    if (state_.PenStyle == 5) {
+        if (state_.BrushStyle == 1) return;
         addCorners(L, T, R - L, B - T, 2 * rx, 2 * ry);
         Gdip.GdipFillPath(g, UpdateGdipBrush(), path.Get());
+        return;
     }
-    if (state_.PenStyle != 5) {
-        addCorners(L + 0.5f, T + 0.5f, R - L - 1, B - T - 1, 2 * (rx - 0.5f), 2 * (ry - 0.5f));
-        Gdip.GdipDrawPath(g, UpdateGdipPen(OutlineKind()), path.Get());
-    }
+    // With a pen the fill takes the outline's centre line, as in Ellipse.
+    addCorners(L + PenCentre(), T + PenCentre(), R - L - 1, B - T - 1, 2 * (rx - 0.5f), 2 * (ry - 0.5f));
+    if (state_.BrushStyle != 1) Gdip.GdipFillPath(g, UpdateGdipBrush(), path.Get());
+    Gdip.GdipDrawPath(g, UpdateGdipPen(OutlineKind()), path.Get());
 }
 
 void TGdipCanvas::DrawArcFigure(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3,
@@ -267,6 +276,8 @@ void TGdipCanvas::DrawArcFigure(int32_t left, int32_t top, int32_t right, int32_
     if (state_.PenStyle == 5) return;
     const int32_t count = figure(0.5);
     if (count < 2) return;
+    const float shift = PenCentre() - 0.5f;
+    for (int32_t i = 0; i < count; ++i) points[size_t(i)].X += shift, points[size_t(i)].Y += shift;
     if (kind == 0)
         Gdip.GdipDrawLines(g, UpdateGdipPen(OutlineKind()), points.data(), count);
     else

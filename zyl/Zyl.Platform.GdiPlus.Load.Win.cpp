@@ -12,6 +12,7 @@ namespace Zyl {
 
 TGdipApi Gdip;
 TGdipLoadSeams GdipLoadSeams;
+float GdipThinPenShift = 0;
 
 namespace {
 
@@ -88,6 +89,30 @@ bool ProveDrawing() {
     return true;
 }
 
+// Draws a one-pixel line through the middle of row 1 of a 4 x 4 bitmap, set
+// up as the surfaces are, and sets GdipThinPenShift from the row it lands on.
+void MeasureThinPen() {
+    GdipThinPenShift = 0;
+    uint32_t pixels[16] = {};
+    TGdipImage bitmap;
+    Gdip.GdipCreateBitmapFromScan0(4, 4, 16, GpPixelFormat32bppPArgb, reinterpret_cast<uint8_t*>(pixels),
+                                   bitmap.Out());
+    if (!bitmap.Get()) return;
+    {
+        TGdipGraphics graphics;
+        TGdipPen pen;
+        Gdip.GdipGetImageGraphicsContext(bitmap.Get(), graphics.Out());
+        Gdip.GdipCreatePen1(0xFFFF0000u, 1.0f, 2, pen.Out());
+        if (!graphics.Get() || !pen.Get()) return;
+        Gdip.GdipSetSmoothingMode(graphics.Get(), 3);
+        Gdip.GdipSetPixelOffsetMode(graphics.Get(), 4);
+        Gdip.GdipDrawLine(graphics.Get(), pen.Get(), 0.5f, 1.5f, 3.5f, 1.5f);
+        Gdip.GdipFlush(graphics.Get(), GpFlushIntentionSync);
+    }
+    bitmap.Reset();
+    if (pixels[4 + 1] != 0xFFFF0000u && pixels[8 + 1] == 0xFFFF0000u) GdipThinPenShift = -0.5f;
+}
+
 } // namespace
 
 bool GdiplusDllPresent() {
@@ -119,7 +144,9 @@ bool LoadGdiplus() {
     const TGdiplusStartupInput input;
     const TGpStatus status = Gdip.GdiplusStartup(&GdiplusToken, &input, nullptr);
     if (status != 0) return Fail(u"GdiplusStartup falhou (" + StatusText(status) + u")");
-    return ProveDrawing();
+    if (!ProveDrawing()) return false;
+    MeasureThinPen();
+    return true;
 }
 
 bool StartGdiplusOnce() {

@@ -41,6 +41,13 @@ extern TGdipOptions GdipOptions;
 // factory run.
 void ReadGdipOptions();
 
+// What the start measured of the one-pixel pen: 0 when a line through the
+// middle of pixel row y (y + 0.5 with the half-pixel offset the surfaces ask
+// for) lands on row y; -0.5 when it lands on row y + 1, as with a GDI+ that
+// places thin pens as if pixel centres were whole coordinates (Wine's). The
+// canvas adds it to the centre lines of its one-pixel outlines.
+extern float GdipThinPenShift;
+
 // "auto" never chooses this backend.
 bool GdipAutoChoiceAllowed();
 
@@ -181,6 +188,9 @@ private:
     TGpBrush* SolidBrushOf(int32_t color);
     // The pen kind of outlines: 9 for a wide pen, else the pen style.
     int32_t OutlineKind() const;
+    // Where the centre line of the current pen's outline runs within its
+    // pixels: their middle, moved by GdipThinPenShift for a one-pixel pen.
+    float PenCentre() const;
     // Runs `draw` again inside a layer when a pen mode other than copy is in
     // force and no layer is active, and says whether it took the drawing
     // over (drawn or skipped). The state comes back whatever `draw` does.
@@ -229,7 +239,7 @@ private:
     TRef<TGdipSurface> layerMainSurface_;
     int32_t layerLeft_ = 0, layerTop_ = 0;
 
-    TGdipObject<TGpPen, &TGdipApi::GdipDeletePen> pen_;
+    TGdipPen pen_;
     int32_t penCacheColor_ = 0, penCacheWidth_ = 0, penCacheStyle_ = -1;
     TGdipBrush solidBrush_;
     // The hatch brush's bitmap lies over hatchPixels_, which must not move

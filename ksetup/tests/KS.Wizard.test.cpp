@@ -13,6 +13,7 @@
 #include "KS.Test.Packages.h"
 #include "KS.Test.Sandbox.h"
 #include "KS.Test.Windows.h"
+#include "KS.Test.Wizard.h"
 #include "KS.Wizard.h"
 #include "System.Remainder.Exceptions.h"
 #include "TestSupport.h"
@@ -27,50 +28,6 @@ using Zyl::Testing::Shell;
 namespace Packages = KS::TestPackages;
 
 namespace {
-
-// @F@ the test's folder, @N@ its name, @C@ the child program, @S@ more
-// [Setup] lines. The second post-install entry is unchecked, as is the
-// second task.
-const std::u16string WizardScript = uR"([Setup]
-AppId=KSetupTests_@N@
-AppName=Ostrel Dax Teste
-AppVersion=2.1
-AppPublisher=Ostrel
-DefaultDirName=@F@\app
-DefaultGroupName=KSetupTests @N@
-UsePreviousAppDir=no
-Uninstallable=no
-@S@
-
-[Tasks]
-Name: atalho; Description: "Criar um atalho"
-Name: caminho; Description: "Pôr no PATH"; Flags: unchecked
-
-[Run]
-Filename: "@C@"; Parameters: "report @F@\post1.txt 0"; Description: "Abrir"; Flags: postinstall runhidden waituntilterminated
-Filename: "@C@"; Parameters: "report @F@\post2.txt 0"; Description: "Ler"; Flags: postinstall runhidden waituntilterminated unchecked
-)";
-
-// The file provider of the wizard's tests: each test scripts what its
-// preparation and install do with the observer.
-class TScriptedProvider : public TFileProvider {
-public:
-    std::function<bool(TSetupObserver&)> OnPrepare = [](TSetupObserver&) { return true; };
-    std::function<bool(TSetupEngine&, TSetupObserver&)> OnInstall = [](TSetupEngine&, TSetupObserver&) {
-        return true;
-    };
-    std::u16string Error = u"falha simulada";
-    int PrepareCalls = 0;
-
-    bool Prepare(TSetupEngine&, TSetupObserver& observer) override {
-        ++PrepareCalls;
-        return OnPrepare(observer);
-    }
-    int64_t TotalSize() override { return 4096; }
-    bool InstallFiles(TSetupEngine& engine, TSetupObserver& observer) override { return OnInstall(engine, observer); }
-    std::u16string LastError() override { return Error; }
-    std::u16string Summary() override { return u"Download: 4 KB"; }
-};
 
 struct TButtonState {
     bool BackVisible, BackEnabled;
@@ -99,12 +56,7 @@ protected:
     // shown; the scripted provider unless withProvider is false.
     TWizardForm& Open(const std::u16string& setup = u"", const std::u16string& sections = u"",
                       bool withProvider = true, const std::function<void(TSetupEngine&)>& before = nullptr) {
-        std::u16string script = WizardScript + sections;
-        for (const auto& [mark, value] :
-             {std::pair{u"@F@", folder.Path()}, std::pair{u"@N@", KsTest::TestName()},
-              std::pair{u"@C@", KsTest::ChildExePath()}, std::pair{u"@S@", setup}})
-            script = ReplaceAll(script, mark, value);
-        engine = LoadedEngine(script, folder / u"setup.log");
+        engine = LoadedEngine(WizardScript(folder.Path(), KsTest::TestName(), setup, sections), folder / u"setup.log");
         if (withProvider) engine->Provider = provider;
         if (before) before(*engine);
         form = Application->CreateForm<TWizardForm>();

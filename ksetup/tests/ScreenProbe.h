@@ -1,6 +1,6 @@
-// What the screen probes share: after the caller's "expect" lines, the
-// active backend, then the loop that keeps the frame up and says "ready"
-// once it is on the screen.
+// What the screen probes share: the line that names the active canvas
+// backend, and the loop that keeps the frame up and says "ready" once it is
+// on the screen (for as long as the probe runs, or until its page is done).
 #pragma once
 
 #include <windows.h>
@@ -11,12 +11,19 @@
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.h"
 
-inline void RunScreenProbe(Zyl::TPlatformApp& app, int seconds) {
+inline void PrintActiveCanvasBackend() {
     const std::u16string backend = Zyl::ActiveCanvasBackendName();
     std::printf("backend=%s\n", std::string(backend.begin(), backend.end()).c_str()); // the names are ASCII
+    std::fflush(stdout);
+}
+
+// Keeps the frame up, processing messages, until it has been up 700 ms (then
+// says "ready") and done() answers true.
+template <class Done>
+void ShowFrameUntil(Zyl::TPlatformApp& app, Done done) {
     const ULONGLONG start = GetTickCount64();
     bool ready = false;
-    while (GetTickCount64() - start < ULONGLONG(seconds) * 1000) {
+    while (!ready || !done()) {
         app.ProcessMessages();
         if (!ready && GetTickCount64() - start > 700) {
             std::printf("ready\n");
@@ -25,4 +32,10 @@ inline void RunScreenProbe(Zyl::TPlatformApp& app, int seconds) {
         }
         app.WaitForEvents(50);
     }
+}
+
+inline void RunScreenProbe(Zyl::TPlatformApp& app, int seconds) {
+    PrintActiveCanvasBackend();
+    const ULONGLONG start = GetTickCount64();
+    ShowFrameUntil(app, [&] { return GetTickCount64() - start >= ULONGLONG(seconds) * 1000; });
 }

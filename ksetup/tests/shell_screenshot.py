@@ -1,9 +1,18 @@
 """Starts a probe under Wine on the current X display, takes the root window
 with xwd and checks screen pixels through ImageMagick (called by its full
 path). Arguments: the emulator, the probe, then a JSON file listing expected
-pixels as [x, y, [r, g, b], what] and any ZYL_* settings for the probe as
-NAME=VALUE. The probe may name more pixels itself before "ready", one line
-"expect x y r g b" each."""
+pixels as [x, y, [r, g, b], what] and any settings as NAME=VALUE: the ZYL_*
+ones go to the probe, KS_SCREENSHOT_KEEP (also read from the environment)
+names a PNG file that keeps each screenshot.
+
+The probe prints "backend=" and its canvas backend, then for each page it
+shows: optionally "page NAME" and "client x y width height" (its window's
+client area on the screen), one line "expect x y r g b" per pixel it names,
+then "ready". A probe that named its page waits for a line on its standard
+input before the next page; the kept screenshot of a named page has the name
+before the file's extension and shows only the client area when the probe
+gave it. A "fault ..." line fails the test."""
+import glob
 import json
 import os
 import subprocess
@@ -12,44 +21,32 @@ import tempfile
 import time
 
 emulator, probe = sys.argv[1], sys.argv[2]
-settings = [argument for argument in sys.argv[3:] if "=" in argument]
-expected = []
+settings = dict(argument.split("=", 1) for argument in sys.argv[3:] if "=" in argument)
+from_files = []
 for argument in sys.argv[3:]:
     if "=" not in argument:
         with open(argument, encoding="utf-8") as f:
-            expected += json.load(f)
+            from_files += json.load(f)
+keep = settings.pop("KS_SCREENSHOT_KEEP", os.environ.get("KS_SCREENSHOT_KEEP"))
 # None of the library's settings but those the test names: otherwise the
 # probe takes the program's own chain.
 environment = {name: value for name, value in os.environ.items() if not name.startswith("ZYL_")}
-environment.update(setting.split("=", 1) for setting in settings)
-process = subprocess.Popen([emulator, probe, "6"], stdout=subprocess.PIPE, text=True, env=environment)
-lines = []
-for line in process.stdout:
-    lines.append(line.strip())
-    words = line.split()
-    if words and words[0] == "expect":
-        x, y, r, g, b = map(int, words[1:])
-        expected.append([x, y, [r, g, b], "pixel named by the probe"])
-    elif line.strip() == "ready":
-        break
-# Under a display the program's own chain starts with Direct2D.
-backend = dict(setting.split("=", 1) for setting in settings).get("ZYL_CANVAS", "d2d")
-assert f"backend={backend}" in lines, lines
-assert expected, "no pixel to check"
+environment.update(settings)
+# The chain's first backend must start; under a display the program's own
+# chain starts with Direct2D.
+backend = settings.get("ZYL_CANVAS", "d2d").split(",")[0]
 
 
-def screen_pixels(folder):
+def screenshot(folder):
     """The root window as (width, RGB bytes), through xwd and ImageMagick."""
     xwd = os.path.join(folder, "root.xwd")
     subprocess.run(["xwd", "-root", "-silent", "-display", os.environ["DISPLAY"], "-out", xwd], check=True)
-    if os.environ.get("KS_SCREENSHOT_KEEP"):
-        subprocess.run(["/usr/bin/convert", xwd, os.environ["KS_SCREENSHOT_KEEP"]], check=True)
     width = subprocess.run(["/usr/bin/identify", "-format", "%w", xwd], check=True, capture_output=True).stdout
     rgb = subprocess.run(["/usr/bin/convert", xwd, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
-    return int(width), rgb
+    return xwd, int(width), rgb
 
 
-def differences(width, rgb):
+def differences(expected, width, rgb):
     failures = []
     for x, y, colour, what in expected:
         at = (y * width + x) * 3
@@ -58,15 +55,66 @@ def differences(width, rgb):
     return failures
 
 
-# The probe says "ready" once its frame should be up; on a loaded machine the
-# display may show it a little later, so look again while the probe runs.
-with tempfile.TemporaryDirectory() as folder:
+def kept_name(page):
+    if page is None:
+        return keep
+    stem, extension = os.path.splitext(keep)
+    return f"{stem}-{page}{extension}"
+
+
+def check_page(folder, page, client, expected):
+    """Failures of the page's pixels; the display may show the frame a little
+    after "ready" on a loaded machine, so look again while the probe runs."""
     for attempt in range(5):
-        failures = differences(*screen_pixels(folder))
+        xwd, width, rgb = screenshot(folder)
+        failures = differences(expected, width, rgb)
         if not failures or process.poll() is not None:
             break
         time.sleep(0.8)
+    if keep:
+        crop = ["-crop", "{2}x{3}+{0}+{1}".format(*client), "+repage"] if client else []
+        subprocess.run(["/usr/bin/convert", xwd] + crop + [kept_name(page)], check=True)
+    return [f"{page or 'screen'}: {failure}" for failure in failures]
+
+
+# No screenshot of an earlier run may stand in for one of this run.
+if keep:
+    stem, extension = os.path.splitext(keep)
+    for old in [keep] + glob.glob(f"{stem}-*{extension}"):
+        if os.path.exists(old):
+            os.remove(old)
+process = subprocess.Popen([emulator, probe, "6"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                           env=environment)
+lines, failures, pages = [], [], 0
+page, client, expected = None, None, []
+with tempfile.TemporaryDirectory() as folder:
+    for line in process.stdout:
+        line = line.strip()
+        lines.append(line)
+        words = line.split()
+        if not words:
+            continue
+        if words[0] == "page":
+            page = words[1]
+        elif words[0] == "client":
+            client = list(map(int, words[1:]))
+        elif words[0] == "fault":
+            failures.append(f"{page or 'screen'}: {line}")
+        elif words[0] == "expect":
+            x, y, r, g, b = map(int, words[1:])
+            expected.append([x, y, [r, g, b], "pixel named by the probe"])
+        elif words[0] == "ready":
+            assert f"backend={backend}" in lines, lines
+            assert expected + from_files, "no pixel to check"
+            failures += check_page(folder, page, client, expected + from_files)
+            pages += 1
+            if page is not None:
+                process.stdin.write("next\n")
+                process.stdin.flush()
+            page, client, expected = None, None, []
+process.stdin.close()
 process.wait(timeout=60)
+assert pages, lines
 if failures:
     print("\n".join(failures))
     sys.exit(1)

@@ -4,15 +4,14 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "Zyl.Platform.Shell.h"
+#include "Zyl.Test.Dialogs.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Events.h"
 #include "Zyl.Test.Recording.h"
@@ -103,42 +102,6 @@ std::string LogWithout(const TEventLog& log, std::initializer_list<const char*> 
         if (!skip) text += (text.empty() ? "" : " ") + line;
     }
     return text;
-}
-
-// Does to the first visible dialog box of a thread what a user would, from
-// a helper thread, while that thread sits in the box's modal loop.
-class TDialogCloser {
-public:
-    TDialogCloser(std::function<void(HWND)> action)
-        : Thread([owner = GetCurrentThreadId(), action = std::move(action)] {
-              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-              while (std::chrono::steady_clock::now() < deadline) {
-                  HWND box = nullptr;
-                  EnumThreadWindows(
-                      owner,
-                      [](HWND window, LPARAM found) -> BOOL {
-                          wchar_t name[16] = {};
-                          GetClassNameW(window, name, 16);
-                          if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-                          *reinterpret_cast<HWND*>(found) = window;
-                          return FALSE;
-                      },
-                      LPARAM(&box));
-                  if (box) {
-                      action(box);
-                      return;
-                  }
-                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-              }
-          }) {}
-    ~TDialogCloser() { Thread.join(); }
-
-private:
-    std::thread Thread;
-};
-
-void ClickButton(HWND box, int id) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(box, id)));
 }
 
 } // namespace
