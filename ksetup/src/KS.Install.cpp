@@ -10,6 +10,7 @@
 #include "KS.Startup.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Shell.h"
+#include "KS.Wizard.h"
 
 namespace KS {
 
@@ -76,7 +77,7 @@ int32_t InstallMain(const TStringArray& args, const std::u16string& scriptText) 
         if (RunNewerInstaller(*engine, *provider, args, childCode)) return int32_t(childCode);
     }
 
-    // Until the wizard exists, an interactive run installs as "/SILENT" does.
+    if (engine->SilentLevel < 1) return RunInstallWizard(*engine);
     auto observer = System::MakeRef<TSetupObserver>();
     if (engine->PrepareProvider(observer) && engine->Install(observer)) return engine->RebootNeeded ? 9 : 0;
     if (engine->SilentLevel <= 1 && !engine->SuppressMsgBoxes) ErrorBox(engine->LastError);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace KS {
 
@@ -258,11 +260,57 @@ void TStepsPanel::AddStep(const std::u16string& caption) {
     Invalidate();
 }
 
+namespace {
+
+// The block of source indices that destination index i of n covers.
+std::pair<int64_t, int64_t> SourceBlock(int64_t i, int64_t m, int64_t n) {
+    const int64_t first = i * m / n;
+    return {first, std::max((i + 1) * m / n, first + 1)};
+}
+
+// The logo at the size it is drawn at; pixels the surface does not expose
+// stay as loaded.
+void FitLogo(TBitmap& logo) {
+    const int32_t w = logo.Width(), h = logo.Height();
+    if (w == kStepsLogoSize && h == kStepsLogoSize) return;
+    const System::TRef<TPlatformSurface> loaded = logo.GetSurface();
+    const uint8_t* bits = loaded->Bits();
+    if (!bits) return;
+    const int32_t stride = loaded->Stride();
+    const std::vector<uint8_t> source(bits, bits + size_t(stride) * size_t(h));
+    logo.SetSize(kStepsLogoSize, kStepsLogoSize);
+    const System::TRef<TPlatformSurface> fitted = logo.GetSurface();
+    uint8_t* target = fitted->Bits();
+    if (!target) return;
+    ShrinkPixelsBoxed(source.data(), stride, w, h, target, fitted->Stride(), kStepsLogoSize, kStepsLogoSize);
+    fitted->FinishDrawing();
+}
+
+} // namespace
+
+void ShrinkPixelsBoxed(const uint8_t* source, int32_t sourceStride, int32_t sourceWidth, int32_t sourceHeight,
+                       uint8_t* target, int32_t targetStride, int32_t targetWidth, int32_t targetHeight) {
+    for (int32_t y = 0; y < targetHeight; ++y) {
+        const auto [top, bottom] = SourceBlock(y, sourceHeight, targetHeight);
+        for (int32_t x = 0; x < targetWidth; ++x) {
+            const auto [left, right] = SourceBlock(x, sourceWidth, targetWidth);
+            const int64_t count = (bottom - top) * (right - left);
+            std::array<int64_t, 4> sums{};
+            for (int64_t sy = top; sy < bottom; ++sy)
+                for (int64_t sx = left; sx < right; ++sx)
+                    for (size_t c = 0; c < 4; ++c) sums[c] += source[sy * sourceStride + sx * 4 + int64_t(c)];
+            for (size_t c = 0; c < 4; ++c)
+                target[int64_t(y) * targetStride + int64_t(x) * 4 + int64_t(c)] = uint8_t((sums[c] + count / 2) / count);
+        }
+    }
+}
+
 void TStepsPanel::LoadLogo(const std::function<void(TBitmap&)>& load) {
     try {
         if (!Logo) Logo = System::MakeRef<TBitmap>();
         load(*Logo);
         if (!Logo->Empty()) {
+            FitLogo(*Logo);
             Invalidate();
             return;
         }
@@ -315,7 +363,7 @@ void TStepsPanel::Paint() {
     canvas.Pen()->SetStyle(kNoOutline);
 
     if (Logo) {
-        canvas.StretchDraw({30, 34, 94, 98}, Logo.Get());
+        canvas.StretchDraw({30, 34, 30 + kStepsLogoSize, 34 + kStepsLogoSize}, Logo.Get());
     } else {
         SetBrush(canvas, kWhite);
         canvas.RoundRect(30, 34, 90, 94, 16, 16);

@@ -106,7 +106,8 @@ public:
     explicit TStepsPanel(System::TComponent* owner);
 
     System::TRef<Zyl::TBitmap> Background;
-    // Nil: a white square with the title's first letter stands in.
+    // Nil: a white square with the title's first letter stands in. Kept at
+    // the size it is drawn at (kStepsLogoSize square).
     System::TRef<Zyl::TBitmap> Logo;
     std::u16string Title;
     std::u16string Version;
@@ -120,14 +121,24 @@ public:
     // Loads Logo from an image file; a file that cannot be read or holds no
     // image leaves the placeholder. Never raises.
     void SetLogo(const std::u16string& fileName);
-    // Logo from load (which fills the bitmap it is given); no logo when it
-    // raises or leaves the bitmap empty.
+    // Logo from load (which fills the bitmap it is given), shrunk or grown
+    // to its drawn size by ShrinkPixelsBoxed; no logo when it raises or
+    // leaves the bitmap empty.
     void LoadLogo(const std::function<void(Zyl::TBitmap&)>& load);
     void PaintBackground();
 
 protected:
     void Paint() override;
 };
+
+constexpr int32_t kStepsLogoSize = 64;
+
+// Scales premultiplied 32-bit pixels: each destination pixel is the rounded
+// mean of the source block it covers (at least one source pixel). Every
+// canvas then draws the logo the same, 1:1, where a stretch would leave the
+// choice of source pixels to each backend's rounding.
+void ShrinkPixelsBoxed(const uint8_t* source, int32_t sourceStride, int32_t sourceWidth, int32_t sourceHeight,
+                       uint8_t* target, int32_t targetStride, int32_t targetWidth, int32_t targetHeight);
 
 // The built-in logo, the executable's resource "SETUPLOGO".
 void LoadSetupLogo(TStepsPanel& panel);

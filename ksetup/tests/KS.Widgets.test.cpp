@@ -5,6 +5,8 @@
 
 #include <climits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "KS.Widgets.h"
 #include "Zyl.Forms.h"
@@ -375,6 +377,48 @@ TEST_F(StepsPanel, PlaceholderSquareOrTheLogoPicture) {
     ASSERT_TRUE(Panel->Logo);
     EXPECT_EQ(Hex(PixelAt(60, 90)), Hex(0x0000FF));
     EXPECT_EQ(Hex(PixelAt(93, 97)), Hex(0x0000FF));
+}
+
+TEST_F(StepsPanel, ALargerLogoIsShrunkByAveragingNotBySkippingPixels) {
+    // Black and white columns one pixel wide: any pick of every other
+    // column would draw one of the two colours alone.
+    Panel->LoadLogo([](TBitmap& logo) {
+        logo.SetSize(128, 128);
+        auto canvas = logo.GetCanvas();
+        for (int32_t x = 0; x < 128; ++x) {
+            canvas->Brush()->SetColor(x % 2 ? 0xFFFFFF : 0x000000);
+            canvas->FillRect({x, 0, x + 1, 128});
+        }
+    });
+    ASSERT_TRUE(Panel->Logo);
+    EXPECT_EQ(Panel->Logo->Width(), kStepsLogoSize);
+    EXPECT_EQ(Panel->Logo->Height(), kStepsLogoSize);
+    for (const auto& [x, y] : {std::pair{30, 34}, {61, 60}, {93, 97}})
+        EXPECT_EQ(Hex(PixelAt(x, y)), Hex(0x808080)) << x;
+}
+
+TEST(ShrinkPixelsBoxed, EachTargetPixelIsTheRoundedMeanOfTheBlockItCovers) {
+    // One channel per case (blue; the others stay 0), rows of pixels.
+    const struct {
+        int32_t sw, sh;
+        std::vector<uint8_t> source;
+        int32_t tw, th;
+        std::vector<uint8_t> expected;
+    } cases[] = {
+        {4, 2, {0, 255, 10, 20, 0, 0, 30, 41}, 2, 1, {64, 25}},     // 2 x 2 blocks, halves round up
+        {3, 1, {9, 1, 4}, 2, 1, {9, 3}},                           // blocks of 1 and 2 columns
+        {2, 1, {7, 200}, 4, 1, {7, 7, 200, 200}},                  // growing repeats pixels
+        {1, 1, {77}, 1, 1, {77}},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> source(size_t(c.sw * c.sh * 4)), target(size_t(c.tw * c.th * 4), 0xEE);
+        for (size_t i = 0; i < c.source.size(); ++i) source[i * 4] = c.source[i];
+        ShrinkPixelsBoxed(source.data(), c.sw * 4, c.sw, c.sh, target.data(), c.tw * 4, c.tw, c.th);
+        for (size_t i = 0; i < c.expected.size(); ++i) {
+            EXPECT_EQ(target[i * 4], c.expected[i]) << c.sw << "x" << c.sh << " pixel " << i;
+            EXPECT_EQ(target[i * 4 + 1], 0) << c.sw << "x" << c.sh << " pixel " << i;
+        }
+    }
 }
 
 TEST_F(StepsPanel, ALogoThatRaisesOrStaysEmptyLeavesThePlaceholder) {

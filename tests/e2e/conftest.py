@@ -83,8 +83,15 @@ def tool(name) -> Path:
     return exe
 
 
+def merged_env(base: dict, extra) -> dict:
+    """base with extra's variables set; a value None removes the variable."""
+    env = dict(base, **(extra or {}))
+    return {name: value for name, value in env.items() if value is not None}
+
+
 class Wine:
-    """Runs Windows programs in one private prefix."""
+    """Runs Windows programs in one private prefix. The env arguments add
+    variables to the prefix's; a value None removes one."""
 
     def __init__(self, prefix: Path, home: Path, display: str):
         # The display reaches every program of the prefix, the wineserver
@@ -98,7 +105,7 @@ class Wine:
         # Files, not pipes: the prefix's own services outlive the program and
         # would hold a pipe open.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run([WINE, str(exe), *map(str, args)], env=dict(self.env, **(env or {})),
+            code = subprocess.run([WINE, str(exe), *map(str, args)], env=merged_env(self.env, env),
                                   stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout).returncode
             out.seek(0)
             err.seek(0)
@@ -123,7 +130,7 @@ class Started:
 
     def __init__(self, wine, exe, args, env):
         self.out, self.err = tempfile.NamedTemporaryFile(), tempfile.NamedTemporaryFile()
-        self.process = subprocess.Popen([WINE, str(exe), *map(str, args)], env=dict(wine.env, **(env or {})),
+        self.process = subprocess.Popen([WINE, str(exe), *map(str, args)], env=merged_env(wine.env, env),
                                         stdin=subprocess.DEVNULL, stdout=self.out, stderr=self.err)
 
     def output(self) -> str:

@@ -68,6 +68,13 @@ def test_clicks_and_keys_arrive_at_client_coordinates(wine, display, target):
     assert out.splitlines()[-1] == "key 27"
 
 
+def test_typed_text_and_repeated_keys_arrive_in_order(wine, target):
+    _, started = target
+    assert driver(wine, "type", TITLE, "C:/Pé")[0] == 0
+    assert driver(wine, "key", TITLE, 8, 3)[0] == 0
+    assert events(started, 8) == [f"char {ord(c)}" for c in "C:/Pé"] + ["key 8"] * 3
+
+
 def test_no_window_of_that_title(wine):
     code, _, err = driver(wine, "window", "Nenhuma janela assim", 300)
     assert code == 2 and "no window" in err

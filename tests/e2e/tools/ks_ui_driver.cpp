@@ -7,7 +7,9 @@
 //                                          client size
 //   ks_ui_driver click TITLE X Y [right]  posts a move, a press and a release
 //                                          at client coordinates
-//   ks_ui_driver key TITLE VK             posts a key press and release
+//   ks_ui_driver key TITLE VK [COUNT]     posts a key press and release, COUNT
+//                                          times (1 unless given)
+//   ks_ui_driver type TITLE TEXT          posts the text as typed characters
 //   ks_ui_driver box CAPTION [ID] [MS]    waits for a message box (class
 //                                          "#32770") of that caption, prints
 //                                          its text and presses the button ID
@@ -97,17 +99,29 @@ int Click(HWND window, int x, int y, bool right) {
     return 0;
 }
 
-int Key(HWND window, UINT vk) {
-    // The key goes where the window's thread has its focus, when that is in it.
+// Keys go where the window's thread has its focus, when that is in it.
+HWND KeyTarget(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    HWND target = window;
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
         (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
-        target = info.hwndFocus;
+        return info.hwndFocus;
+    return window;
+}
+
+int Key(HWND window, UINT vk, int count) {
+    HWND target = KeyTarget(window);
     const LPARAM scan = LPARAM(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-    PostMessageW(target, WM_KEYDOWN, vk, 1 | scan);
-    PostMessageW(target, WM_KEYUP, vk, 1 | scan | (LPARAM(1) << 30) | (LPARAM(1) << 31));
+    for (int i = 0; i < count; ++i) {
+        PostMessageW(target, WM_KEYDOWN, vk, 1 | scan);
+        PostMessageW(target, WM_KEYUP, vk, 1 | scan | (LPARAM(1) << 30) | (LPARAM(1) << 31));
+    }
+    return 0;
+}
+
+int Type(HWND window, const wchar_t* text) {
+    HWND target = KeyTarget(window);
+    for (const wchar_t* c = text; *c; ++c) PostMessageW(target, WM_CHAR, WPARAM(*c), 1);
     return 0;
 }
 
@@ -129,7 +143,7 @@ DWORD WaitArgument(int argc, wchar_t** argv, int index) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) return Fail(1, L"usage: window|click|key|box ...");
+    if (argc < 3) return Fail(1, L"usage: window|click|key|type|box ...");
     const std::wstring command = argv[1];
     if (command == L"box") return Box(argv[2], argc > 3 ? _wtoi(argv[3]) : -1, WaitArgument(argc, argv, 4));
 
@@ -147,6 +161,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"click" && argc >= 5)
         return Click(window, _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 && std::wstring(argv[5]) == L"right");
-    if (command == L"key" && argc >= 4) return Key(window, UINT(_wtoi(argv[3])));
+    if (command == L"key" && argc >= 4) return Key(window, UINT(_wtoi(argv[3])), argc > 4 ? _wtoi(argv[4]) : 1);
+    if (command == L"type" && argc >= 4) return Type(window, argv[3]);
     return Fail(1, L"bad arguments");
 }

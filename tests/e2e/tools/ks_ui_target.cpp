@@ -3,7 +3,8 @@
 //   ks_ui_target window TITLE W H   a window with a client area of W x H,
 //                                   blue with a red square at (10, 10)-(20, 20);
 //                                   prints "down X Y", "up X Y" (left button,
-//                                   "rdown"/"rup" right) and "key VK" as they
+//                                   "rdown"/"rup" right), "key VK" and, for
+//                                   printable characters, "char CODE" as they
 //                                   arrive, and ends at Escape
 //   ks_ui_target box NAME           one of the message boxes below; the exit
 //                                   code is the answer
@@ -32,6 +33,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_KEYDOWN:
         Report("key", long(wParam));
         if (wParam == VK_ESCAPE) DestroyWindow(window);
+        return 0;
+    case WM_CHAR:
+        // Printable ones only: the posted Enter and Escape come back as
+        // control characters through TranslateMessage.
+        if (wParam >= 0x20) Report("char", long(wParam));
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
