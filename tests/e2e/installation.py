@@ -138,3 +138,14 @@ def uninstall(wine, app: Path):
     code = run_installer(wine, app / "unins000.exe", "/VERYSILENT")
     assert wait_until(lambda: not app.exists() and not temporary_copies(wine)), list(app.rglob("*"))
     return code
+
+
+def assert_nothing_left(wine, dir_):
+    """After an uninstall of an all-users install into dir_: no shortcut,
+    none of the product's registry keys, its folder off the PATH."""
+    assert shortcuts(wine) == []
+    for key in ("HKLM\\Software\\Ostrel\\Dax", "HKLM\\Software\\Ostrel",
+                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe",
+                "HKLM\\Software\\Classes\\.dax", "HKLM\\Software\\Classes\\OstrelDax.Unit", UNINSTALL_KEY):
+        assert not reg_key_exists(wine, key), key
+    assert (dir_ + "\\Bin").lower() not in (reg_value(wine, ENVIRONMENT_KEY, "Path") or "").lower().split(";")

@@ -12,21 +12,10 @@ from pathlib import Path
 import pytest
 
 from conftest import WINE, win_path, tool
-from installation import (APP_ID, ENVIRONMENT_KEY, UNINSTALL_KEY, host_path, installer, publish_sample,
-                          reg_key_exists, reg_value, run_installer, shortcuts, temporary_copies, uninstall,
-                          wait_until)
+from installation import (APP_ID, ENVIRONMENT_KEY, UNINSTALL_KEY, assert_nothing_left, host_path, installer,
+                          publish_sample, reg_key_exists, reg_value, run_installer, shortcuts, temporary_copies,
+                          uninstall, wait_until)
 from sample_payload import sample_tree
-
-
-def assert_nothing_left(wine, dir_):
-    """After an uninstall of an all-users install into dir_: no shortcut,
-    none of the product's registry keys, its folder off the PATH."""
-    assert shortcuts(wine) == []
-    for key in ("HKLM\\Software\\Ostrel\\Dax", "HKLM\\Software\\Ostrel",
-                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe",
-                "HKLM\\Software\\Classes\\.dax", "HKLM\\Software\\Classes\\OstrelDax.Unit", UNINSTALL_KEY):
-        assert not reg_key_exists(wine, key), key
-    assert (dir_ + "\\Bin").lower() not in (reg_value(wine, ENVIRONMENT_KEY, "Path") or "").lower().split(";")
 
 
 def file_paths(server):

@@ -12,8 +12,8 @@ import threading
 from collections import deque
 
 from conftest import tool
-from test_installer import (app, assert_nothing_left, installer, publish_sample, run_installer,  # noqa: F401
-                            temporary_copies, wait_until)
+from installation import assert_nothing_left, installer, publish_sample, run_installer, temporary_copies, wait_until
+from test_installer import app  # noqa: F401
 from ui import UTF8, driver, dump_rgb, screen_dump, screens_for
 
 TITLE = "Desinstalar - Ostrel Dax"
