@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the main job: a silent
-# install of a sample Ostrel Dax from a local HTTPS catalogue server under Wine.
+# Installs what is missing, builds everything and runs the main job: the
+# wizard's install of a sample Ostrel Dax from a local HTTPS catalogue server
+# under Wine (on DISPLAY, or clicked through on an Xvfb of its own).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KS_BUILD:-$root/build}

@@ -15,12 +15,11 @@ import pytest
 from installation import (ENVIRONMENT_KEY, UNINSTALL_KEY, host_path, installer, publish_sample, reg_key_exists,
                           reg_value, shortcuts, uninstall)
 from ui import screens_for
-from wizard_pages import CLIENT_SIZE, NEXT, Wizard
+from wizard_pages import CLIENT_SIZE, NEXT, RUN_CHECK, Wizard
 
 FOLDER = "C:\\Teste Ostrel"
 APP_PATHS_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Dax.exe"
 DAX_CLASS_KEY = "HKLM\\Software\\Classes\\.dax"
-RUN_CHECK = (285, 267)   # the finish page's "Abrir o Ostrel Dax agora"
 
 
 @pytest.fixture

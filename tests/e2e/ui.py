@@ -37,11 +37,11 @@ def screen_rgb(display, x, y, w, h) -> bytes:
 
 
 class Screens:
-    """Numbered screenshots of one test, each cropped to a rectangle of the
-    screen (a window's client area)."""
+    """Numbered screenshots in a folder of their own (emptied first), each
+    cropped to a rectangle of the screen (a window's client area)."""
 
-    def __init__(self, test_name: str):
-        self.folder = BUILD / "e2e-screens" / re.sub(r"[^\w.-]+", "_", test_name)
+    def __init__(self, folder: Path):
+        self.folder = folder
         self.count = 0
         if self.folder.is_dir():
             for old in self.folder.glob("*.png"):
@@ -61,4 +61,4 @@ class Screens:
 
 def screens_for(request) -> Screens:
     """The screenshots of the running pytest test (request fixture)."""
-    return Screens(request.node.name)
+    return Screens(BUILD / "e2e-screens" / re.sub(r"[^\w.-]+", "_", request.node.name))

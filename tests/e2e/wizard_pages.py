@@ -32,6 +32,7 @@ CANCEL = (308, 487)
 NEXT_FILL = (634, 487)        # inside Next, left of its caption
 BADGE = (322, 152)            # the finish page's result disc
 FOLDER_EDIT = (300, 182)      # the destination page's folder box
+RUN_CHECK = (285, 267)        # the finish page's "Abrir o Ostrel Dax agora"
 BAR_START = (272, 231)        # the installing page's bar, near its left end
 AWAY = (120, 20)              # the steps panel's top, where nothing reacts
 
