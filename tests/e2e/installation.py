@@ -13,6 +13,7 @@ import pytest
 from conftest import BUILD, WINE
 from publish_catalog import publish
 from sample_payload import sample_tree
+from ui import run_program
 
 APP_ID = "{3D7A91C4-58E2-4B06-A1F3-7C9E2B04D6A5}"
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + APP_ID
@@ -129,8 +130,8 @@ def wait_until(condition, seconds=20):
 
 
 def run_installer(wine, exe, *args, timeout=180):
-    code, _, err = wine.run(exe, *args, timeout=timeout)
-    return code
+    """Runs the installer or the uninstaller; gives its Windows exit code."""
+    return run_program(wine, exe, *args, timeout=timeout)[0]
 
 
 def uninstall(wine, app: Path):

@@ -8,7 +8,7 @@ import time
 import pytest
 
 from conftest import tool
-from ui import UTF8, driver, screen_rgb
+from ui import UTF8, driver, run_program, screen_rgb, start_program
 
 TITLE = "KS UI alvo"
 
@@ -103,3 +103,34 @@ def test_a_button_the_box_lacks_leaves_it_open(wine):
     assert started.finish()[0] == 1
     # Once answered, the box is gone.
     assert driver(wine, "box", "Pasta de destino", -1, 300)[0] == 2
+
+
+# Arguments the quoting must carry whole: blanks, accents, quotes, trailing
+# backslashes (doubled only before a quote), an empty one.
+AWKWARD = ["/URL=https://localhost:1/($name)", "/LOG=C:\\Teste Ostrel\\instalação.log", " C:/Teste Ostrel/ ",
+           'diz "olá"', "C:\\fim\\", "C:\\a b\\", "", "\\\\servidor\\pasta"]
+
+
+@pytest.mark.parametrize("code", [0, 5, 42, 0xC0000005])
+def test_run_gives_the_programs_windows_exit_code_and_arguments_unchanged(wine, code):
+    got, out, err = run_program(wine, tool("ks_ui_target"), "echo", hex(code), *AWKWARD)
+    # 0xC0000005 (an access violation) would reach the host as 5, the
+    # installer's "cancelled": only the printed line tells them apart.
+    assert got == code, err
+    assert out.split("\n")[:-1] == AWKWARD
+    assert "exit code" not in err
+
+
+def test_run_of_a_missing_program(wine, tmp_path):
+    code, _, err = run_program(wine, tmp_path / "nenhum.exe")
+    assert code == 4 and "cannot start" in err
+
+
+def test_a_program_that_outlives_its_time_is_ended_with_the_driver(wine):
+    started = start_program(wine, tool("ks_ui_target"), "window", TITLE, 300, 200)
+    assert driver(wine, "window", TITLE)[0] == 0
+    with pytest.raises(subprocess.TimeoutExpired):
+        started.finish(timeout=1)
+    end = time.time() + 20
+    while driver(wine, "window", TITLE, 100)[0] == 0:
+        assert time.time() < end, "the program outlived the driver"

@@ -11,10 +11,9 @@ import subprocess
 import threading
 from collections import deque
 
-from conftest import tool
 from installation import assert_nothing_left, installer, publish_sample, run_installer, temporary_copies, wait_until
 from test_installer import app  # noqa: F401
-from ui import UTF8, driver, dump_rgb, screen_dump, screens_for
+from ui import driver, dump_rgb, screen_dump, screens_for, start_program
 
 TITLE = "Desinstalar - Ostrel Dax"
 REMOVED = "Ostrel Dax foi removido do computador."
@@ -94,7 +93,7 @@ def assert_removed(wine, app, dir_):  # noqa: F811
 def test_without_switches_it_asks_then_removes_everything_in_its_window(wine, display, server, tmp_path, app,
                                                                         request):  # noqa: F811
     dir_ = install(wine, server, tmp_path)
-    uninstaller = wine.start(app / "unins000.exe")
+    uninstaller = start_program(wine, app / "unins000.exe")
     code, question, err = driver(wine, "box", "Desinstalar", 6, 60000)
     assert code == 0, err
     assert question == "Deseja remover Ostrel Dax e todos os seus componentes?"
@@ -106,7 +105,7 @@ def test_without_switches_it_asks_then_removes_everything_in_its_window(wine, di
 def test_silent_asks_nothing_but_shows_the_window_and_the_outcome(wine, display, server, tmp_path, app,
                                                                   request):  # noqa: F811
     dir_ = install(wine, server, tmp_path)
-    uninstaller = wine.start(app / "unins000.exe", "/SILENT")
+    uninstaller = start_program(wine, app / "unins000.exe", "/SILENT")
     # The first box is the outcome: no question came before it.
     assert watch_the_removal(wine, display, screens_for(request)) == REMOVED
     assert uninstaller.finish(timeout=120)[0] == 0

@@ -5,7 +5,7 @@ import re
 import subprocess
 from pathlib import Path
 
-from conftest import BUILD, tool
+from conftest import BUILD, tool, win_path
 
 # Accented texts reach the programs' command lines only in a UTF-8 locale.
 UTF8 = {"LC_ALL": "C.UTF-8"}
@@ -17,6 +17,58 @@ def driver(wine, *args):
     line break, and its errors."""
     code, out, err = wine.run(tool("ks_ui_driver"), *args, env=UTF8, timeout=60)
     return code, out.rstrip("\n"), err
+
+
+EXIT_LINE = re.compile(r"^exit code (\d+)\n?\Z", re.M)
+PID_LINE = re.compile(r"^pid (\d+)\n", re.M)
+
+
+def windows_exit(code, out, err):
+    """What "ks_ui_driver run" gave, with the program's exit code as Windows
+    has it (printed as the last line of the errors); the host's code when
+    that line is missing (the driver did not get that far). The driver's
+    own lines are left out of the errors."""
+    found = EXIT_LINE.search(err)
+    return (int(found[1]) if found else code), out, PID_LINE.sub("", EXIT_LINE.sub("", err), count=1)
+
+
+class WindowsProgram:
+    """A program started through the driver's "run"; finish() gives the exit
+    code the program ended with in Windows. A program that drew with
+    Direct2D can end with 0 there and still be killed on the host while its
+    graphics driver tears down (-9), so the host's code is not its own."""
+
+    def __init__(self, wine, started):
+        self.wine, self.started, self.process = wine, started, started.process
+
+    def output(self) -> str:
+        return self.started.output()
+
+    def finish(self, timeout=60):
+        """Waits for the program; one that outlives the time is ended too,
+        not only the driver waiting for it."""
+        try:
+            return windows_exit(*self.started.finish(timeout))
+        except subprocess.TimeoutExpired:
+            found = PID_LINE.search(Path(self.started.err.name).read_text("utf-8", "replace"))
+            if found:
+                self.wine.run("taskkill", "/f", "/pid", found[1], timeout=60)
+            raise
+
+
+def driver_run_args(exe, args):
+    return (tool("ks_ui_driver"), "run", win_path(exe), *args)
+
+
+def start_program(wine, exe, *args, env=None) -> WindowsProgram:
+    """Starts a Windows program without waiting, in a UTF-8 locale."""
+    return WindowsProgram(wine, wine.start(*driver_run_args(exe, args), env={**UTF8, **(env or {})}))
+
+
+def run_program(wine, exe, *args, env=None, timeout=120):
+    """Runs a Windows program in a UTF-8 locale; gives its Windows exit
+    code, output and errors."""
+    return windows_exit(*wine.run(*driver_run_args(exe, args), env={**UTF8, **(env or {})}, timeout=timeout))
 
 
 def screen_dump(display) -> bytes:

@@ -13,7 +13,7 @@ the X display the programs draw on and, for screenshots, a ui.Screens.
 import subprocess
 import time
 
-from ui import UTF8, driver, screen_rgb
+from ui import driver, screen_rgb, start_program
 
 TITLE = "Instalação - Ostrel Dax"
 CLIENT_SIZE = (780, 520)
@@ -103,7 +103,7 @@ class Wizard:
         """Starts the installer with these arguments and waits for its
         window. Of the ZYL_* variables only those of env reach it."""
         cleared = {name: None for name in wine.env if name.startswith("ZYL_")}
-        return cls(wine, display, wine.start(exe, *args, env={**cleared, **UTF8, **(env or {})}), screens, pages)
+        return cls(wine, display, start_program(wine, exe, *args, env={**cleared, **(env or {})}), screens, pages)
 
     # ---- looking ----
     def shot(self) -> Shot:

@@ -13,13 +13,30 @@
 //   ks_ui_driver box CAPTION [ID] [MS]    waits for a message box (class
 //                                          "#32770") of that caption, prints
 //                                          its text and presses the button ID
+//   ks_ui_driver run EXE [ARGS...]        starts the program with these
+//                                          arguments and its own standard
+//                                          handles, prints "pid P" (its process
+//                                          id) on standard error, waits for it,
+//                                          prints "exit code N" there and exits
+//                                          with N
+//
+// "run" is there because a Wine program's exit code can be lost on the host:
+// once its last thread ends, the wineserver gives the unix process a moment
+// to tear down (graphics drivers' exit handlers after Direct2D) and then
+// kills it, so the host sees -9 where the program ended with 0. The code a
+// Windows parent reads is the program's own; the host keeps only its low
+// byte, hence the printed line.
 //
 // Output is UTF-8. Exit codes: 0 done, 1 bad arguments, 2 no such window
-// within the time (20 s unless MS says), 3 no such button.
+// within the time (20 s unless MS says), 3 no such button, 4 the program
+// would not start; after "run", the program's.
 #include <windows.h>
 
 #include <cwchar>
 #include <string>
+
+#include "KS.CommandLine.h"
+#include "System.Remainder.Os.h"
 
 namespace {
 
@@ -136,6 +153,29 @@ int Box(const wchar_t* caption, int id, DWORD waitMs) {
     return 0;
 }
 
+int Run(int argc, wchar_t** argv) {
+    KS::TStringArray args;
+    for (int i = 2; i < argc; ++i) args.push_back(System::FromWStr(argv[i]));
+    std::wstring line(System::WStr(KS::JoinCommandLine(args)));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(argv[2], line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return Fail(4, L"cannot start: error " + std::to_wstring(GetLastError()));
+    CloseHandle(started.hThread);
+    Fail(0, L"pid " + std::to_wstring(started.dwProcessId));
+    WaitForSingleObject(started.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(started.hProcess, &code);
+    CloseHandle(started.hProcess);
+    Fail(0, L"exit code " + std::to_wstring(code));
+    return int(code);
+}
+
 DWORD WaitArgument(int argc, wchar_t** argv, int index) {
     return index < argc ? DWORD(_wtoi(argv[index])) : kDefaultWaitMs;
 }
@@ -143,8 +183,9 @@ DWORD WaitArgument(int argc, wchar_t** argv, int index) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) return Fail(1, L"usage: window|click|key|type|box ...");
+    if (argc < 3) return Fail(1, L"usage: window|click|key|type|box|run ...");
     const std::wstring command = argv[1];
+    if (command == L"run") return Run(argc, argv);
     if (command == L"box") return Box(argv[2], argc > 3 ? _wtoi(argv[3]) : -1, WaitArgument(argc, argv, 4));
 
     const DWORD waitMs = command == L"window" ? WaitArgument(argc, argv, 3) : kDefaultWaitMs;

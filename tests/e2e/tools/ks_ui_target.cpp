@@ -8,9 +8,13 @@
 //                                   arrive, and ends at Escape
 //   ks_ui_target box NAME           one of the message boxes below; the exit
 //                                   code is the answer
+//   ks_ui_target echo CODE ARGS...  prints each argument on a line of its own
+//                                   (UTF-8) and exits with CODE (decimal or
+//                                   0x hexadecimal)
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -94,6 +98,17 @@ constexpr TBox kBoxes[] = {
     {L"ok", L"Pasta de destino", L"Informe a pasta onde o programa será instalado.", MB_OK | MB_ICONERROR},
 };
 
+int Echo(int argc, wchar_t** argv) {
+    for (int i = 3; i < argc; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string bytes(size_t(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, bytes.data(), size, nullptr, nullptr);
+        printf("%s\n", bytes.c_str());
+    }
+    fflush(stdout);
+    return int(wcstoul(argv[2], nullptr, 0));
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -102,5 +117,6 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"box")
         for (const TBox& box : kBoxes)
             if (std::wstring(argv[2]) == box.Name) return MessageBoxW(nullptr, box.Text, box.Caption, box.Flags);
+    if (argc >= 3 && std::wstring(argv[1]) == L"echo") return Echo(argc, argv);
     return 1;
 }
