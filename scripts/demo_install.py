@@ -30,7 +30,7 @@ from catalog_server import CatalogServer, make_test_ca  # noqa: E402
 from conftest import WINE, PrivateDisplay, trusting_wine, win_path  # noqa: E402
 from publish_catalog import publish  # noqa: E402
 from sample_payload import sample_tree  # noqa: E402
-from ui import Screens  # noqa: E402
+from ui import Screens, run_program  # noqa: E402
 from wizard_pages import RUN_CHECK, Wizard  # noqa: E402
 
 APP_KEYS = [
@@ -95,7 +95,7 @@ def main():
         heading("OstrelDaxSetup.exe " + " ".join(args))
         if interactive:
             print(f"The wizard is open on {os.environ['DISPLAY']}: install, then close it.")
-            code, _, err = wine.run(installer, *args, timeout=3600)
+            code, _, err = run_program(wine, installer, *args, timeout=3600)
         else:
             print("No display: the wizard runs on an Xvfb of its own and is clicked through; its pages:")
             code = click_through(wine, screen.name, installer, args, Screens(work / "screens"))
