@@ -40,7 +40,14 @@ backend = settings.get("ZYL_CANVAS", "d2d").split(",")[0]
 def screenshot(folder):
     """The root window as (width, RGB bytes), through xwd and ImageMagick."""
     xwd = os.path.join(folder, "root.xwd")
-    subprocess.run(["xwd", "-root", "-silent", "-display", os.environ["DISPLAY"], "-out", xwd], check=True)
+    # While Wine maps or unmaps a window, xwd's read of the root can fail
+    # with BadDrawable; the next read finds the screen settled.
+    for attempt in range(5):
+        if subprocess.run(["xwd", "-root", "-silent", "-display", os.environ["DISPLAY"], "-out", xwd]).returncode == 0:
+            break
+        if attempt == 4:
+            sys.exit("xwd could not read the screen")
+        time.sleep(0.5)
     width = subprocess.run(["/usr/bin/identify", "-format", "%w", xwd], check=True, capture_output=True).stdout
     rgb = subprocess.run(["/usr/bin/convert", xwd, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
     return xwd, int(width), rgb
