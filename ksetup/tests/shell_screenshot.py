@@ -71,8 +71,10 @@ def kept_name(page):
 
 def check_page(folder, page, client, expected):
     """Failures of the page's pixels; the display may show the frame a little
-    after "ready" on a loaded machine, so look again while the probe runs."""
-    for attempt in range(5):
+    after "ready" on a loaded machine (Direct2D's first frames on a fresh
+    prefix, with every test starting at once, took seconds), so look again
+    while the probe runs."""
+    for attempt in range(25):
         xwd, width, rgb = screenshot(folder)
         failures = differences(expected, width, rgb)
         if not failures or process.poll() is not None:
