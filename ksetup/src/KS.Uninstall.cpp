@@ -97,8 +97,13 @@ int32_t PhaseTwo(const TUninstallRun& run) {
         removed = RunUninstallForm(*run.Journal, run.AppName, restartNeeded);
     }
     // The installation folder itself still holds the uninstaller's files:
-    // the clean-up command removes it after them.
-    if (removed) run.Journal->RemoveEmptyFileFolders(run.AppDir);
+    // the clean-up command removes it after them. A save of the journal
+    // that crashed half-way left its temporary file beside it, which would
+    // keep the folder.
+    if (removed) {
+        DeleteFileEvenReadOnly(StagedPath(run.JournalPath));
+        run.Journal->RemoveEmptyFileFolders(run.AppDir);
+    }
 
     // After a failed or cancelled replay the application is still (partly)
     // there: the journal and the uninstaller stay so that it can be removed

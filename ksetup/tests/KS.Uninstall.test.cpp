@@ -174,6 +174,19 @@ TEST_F(Uninstall, PhaseTwoReplaysTheJournalAndItsCleanUpRemovesEverything) {
     EXPECT_TRUE(WaitUntilGone(DirOfPath(copy)));
 }
 
+// A save of the journal that crashed half-way left its temporary file
+// beside it: the installation folder goes only once that has gone too.
+TEST_F(Uninstall, PhaseTwoRemovesTheStaleTemporaryOfAJournalSave) {
+    const std::u16string exe = InstallFixture({{u"AppDir", folder_.Path()}}, {folder_ / u"a.txt"});
+    const std::u16string stale = folder_ / u"unins000.dat.ksetup.tmp";
+    ASSERT_TRUE(WriteBytes(stale, "KSETUP-JOURNAL 1\r\nF|"));
+    const std::u16string copy = TemporaryCopy(exe);
+    EXPECT_EQ(UninstallMainAt({u"/KSETUPPHASE2=" + exe, u"/VERYSILENT"}, copy), 0);
+    EXPECT_FALSE(FileExists(stale));
+    EXPECT_TRUE(WaitUntilGone(folder_.Path()));
+    EXPECT_TRUE(WaitUntilGone(DirOfPath(copy)));
+}
+
 // Without a switch phase 2 replays in the uninstall window, which reports
 // the outcome itself.
 TEST_F(Uninstall, PhaseTwoWithoutSwitchesReplaysInTheWindowAndEndsWithZero) {
