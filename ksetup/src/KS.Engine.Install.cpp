@@ -107,9 +107,11 @@ bool TSetupEngine::Install(const System::TRef<TSetupObserver>& observer) {
         if (Cancelled) LastError = u"Instalação cancelada.";
         observer->Status(u"Desfazendo...");
         // The uninstaller's files go first, so that the replay finds the
-        // installation folder empty and removes it.
+        // installation folder empty and removes it; so does what a save of
+        // the journal that crashed half-way left beside it.
         if (!before.HadUninstaller) DeleteFileEvenReadOnly(Context->UninstallExe);
         if (!before.HadJournal) DeleteFileEvenReadOnly(journalPath);
+        DeleteFileEvenReadOnly(StagedPath(journalPath));
         return undo();
     };
 

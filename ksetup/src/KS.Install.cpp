@@ -22,14 +22,20 @@ void ErrorBox(const std::u16string& text) {
     ShowMessageBox(text, BoxTitle, MB_OK | MB_ICONERROR);
 }
 
-// Hands the run over to a newer installer when the catalogues offer one.
-// True: it started, and exitCode is what this process ends with.
-bool RunNewerInstaller(TSetupEngine& engine, TOnlineProvider& provider, const TStringArray& args,
-                       uint32_t& exitCode) {
-    auto observer = System::MakeRef<TSetupObserver>();
+} // namespace
+
+bool RunNewerInstaller(TSetupEngine& engine, TOnlineProvider& provider, TSetupObserver& observer,
+                       const TStringArray& args, uint32_t& exitCode) {
     std::u16string newPath;
     System::TRef<TOwnedHandle> hold;
-    if (!provider.CheckSelfUpdate(*observer, GetOwnExePath(), newPath, hold)) return false;
+    // Whatever stops the check, an exception too (a function that cannot be
+    // bound, memory), leaves the run to this installer.
+    try {
+        if (!provider.CheckSelfUpdate(observer, GetOwnExePath(), newPath, hold)) return false;
+    } catch (...) {
+        engine.Log(u"ERRO: a verificação de atualização do instalador parou: " + CaughtExceptionText());
+        return false;
+    }
     // The added switch keeps the new copy from looking for an update again.
     const std::u16string commandLine = u"\"" + newPath + u"\" " + JoinCommandLine(args) + u" /KSETUPUPDATED";
     // An interactive run leaves the screen to the new copy at once; a silent
@@ -37,8 +43,6 @@ bool RunNewerInstaller(TSetupEngine& engine, TOnlineProvider& provider, const TS
     const bool wait = engine.SilentLevel >= 1;
     return RunProcess(commandLine, u"", SW_SHOWNORMAL, wait, exitCode);
 }
-
-} // namespace
 
 std::u16string DefaultCatalogUrlTemplate() {
     return u"https://" + std::u16string(kCatalogRawHost) + u"/ostrelworks/compiler/main/files/infs/($name)";
@@ -74,7 +78,8 @@ int32_t InstallMain(const TStringArray& args, const std::u16string& scriptText) 
 
     if (!HasSwitch(args, u"/NOUPDATE") && !HasSwitch(args, u"/KSETUPUPDATED")) {
         uint32_t childCode = 0;
-        if (RunNewerInstaller(*engine, *provider, args, childCode)) return int32_t(childCode);
+        if (RunNewerInstaller(*engine, *provider, *System::MakeRef<TSetupObserver>(), args, childCode))
+            return int32_t(childCode);
     }
 
     if (engine->SilentLevel < 1) return RunInstallWizard(*engine);

@@ -148,10 +148,7 @@ bool TJournal::Undo(TSetupObserver& observer, bool runPrograms,
         }
     }
 
-    std::vector<std::u16string> folders;
-    for (const std::u16string& record : records)
-        if (IsKind(record, u"D|")) folders.push_back(record.substr(2));
-    RemoveEmptyFolders(std::move(folders));
+    RemoveEmptyFolders(Folders());
 
     observer.Progress(total, total);
     if (environmentChanged) BroadcastEnvironmentChange();

@@ -100,6 +100,13 @@ std::u16string TJournal::GetMeta(const std::u16string& name, const std::u16strin
     return defaultValue;
 }
 
+std::vector<std::u16string> TJournal::Folders() const {
+    std::vector<std::u16string> folders;
+    for (const std::u16string& record : records_)
+        if (HasPrefix(record, u"D|") && !Existed(record)) folders.push_back(record.substr(2));
+    return folders;
+}
+
 void TJournal::AddRecordLine(const std::u16string& record) {
     Append(record);
 }

@@ -97,6 +97,9 @@ public:
     // Notes about what it had to leave go to the log, when one is given.
     bool Undo(TSetupObserver& observer, bool runPrograms,
               const std::function<void(const std::u16string&)>& log = {});
+    // The folders of the "D|" records that are not marked as existing, in
+    // journal order.
+    std::vector<std::u16string> Folders() const;
     // After an uninstall's replay: removes, when empty, each folder on the
     // path from every "F|" file up to the installation folder, that folder
     // included. Folders an interrupted earlier run made were never

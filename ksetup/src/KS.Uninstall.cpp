@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "KS.CommandLine.h"
 #include "KS.Elevation.h"
 #include "KS.Journal.h"
@@ -35,6 +37,18 @@ struct TUninstallRun {
 
 std::u16string Quoted(const std::u16string& text) {
     return u"\"" + text + u"\"";
+}
+
+// The folders the install made above the installation folder, deepest
+// first. They still held it when the replay's folder pass ran.
+std::vector<std::u16string> NewParents(const std::u16string& appDir,
+                                       const std::vector<std::u16string>& journaledFolders) {
+    std::vector<std::u16string> parents;
+    for (const std::u16string& folder : journaledFolders)
+        if (HasPrefixIgnoreCase(appDir, folder + u"\\")) parents.push_back(folder);
+    std::sort(parents.begin(), parents.end(),
+              [](const std::u16string& a, const std::u16string& b) { return a.size() > b.size(); });
+    return parents;
 }
 
 void ErrorBox(const std::u16string& text) {
@@ -83,14 +97,20 @@ int32_t PhaseTwo(const TUninstallRun& run) {
         removed = RunUninstallForm(*run.Journal, run.AppName, restartNeeded);
     }
     // The installation folder itself still holds the uninstaller's files:
-    // the clean-up command removes it after them.
-    if (removed) run.Journal->RemoveEmptyFileFolders(run.AppDir);
+    // the clean-up command removes it after them. A save of the journal
+    // that crashed half-way left its temporary file beside it, which would
+    // keep the folder.
+    if (removed) {
+        DeleteFileEvenReadOnly(StagedPath(run.JournalPath));
+        run.Journal->RemoveEmptyFileFolders(run.AppDir);
+    }
 
     // After a failed or cancelled replay the application is still (partly)
     // there: the journal and the uninstaller stay so that it can be removed
     // later; only this temporary copy goes.
     uint32_t ignored = 0;
-    RunProcess(CleanupCommand(run.InstalledExe, run.JournalPath, run.AppDir, run.RunningExe, removed),
+    RunProcess(CleanupCommand(run.InstalledExe, run.JournalPath, run.AppDir, run.Journal->Folders(), run.RunningExe,
+                              removed),
                GetTempFolder(), SW_HIDE, false, ignored);
     if (!removed) return 8;
     return restartNeeded ? 9 : 0;
@@ -99,11 +119,15 @@ int32_t PhaseTwo(const TUninstallRun& run) {
 } // namespace
 
 std::u16string CleanupCommand(const std::u16string& installedExe, const std::u16string& journalPath,
-                              const std::u16string& appDir, const std::u16string& runningCopy, bool installToo) {
+                              const std::u16string& appDir, const std::vector<std::u16string>& journaledFolders,
+                              const std::u16string& runningCopy, bool installToo) {
     std::u16string command = u"cmd.exe /c ping -n 3 127.0.0.1 >nul & ";
-    if (installToo)
+    if (installToo) {
         command += u"del /f /q " + Quoted(installedExe) + u" " + Quoted(journalPath) + u" & rmdir " +
                    Quoted(DirOfPath(installedExe)) + u" & rmdir " + Quoted(appDir) + u" & ";
+        for (const std::u16string& parent : NewParents(appDir, journaledFolders))
+            command += u"rmdir " + Quoted(parent) + u" & ";
+    }
     command += u"del /f /q " + Quoted(runningCopy) + u" & rmdir " + Quoted(DirOfPath(runningCopy));
     return command;
 }

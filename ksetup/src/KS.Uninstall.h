@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "KS.Sys.Text.h"
 
@@ -22,10 +23,12 @@ int32_t UninstallMain(const TStringArray& args);
 int32_t UninstallMainAt(const TStringArray& args, const std::u16string& runningExe);
 
 // The hidden command that, once both uninstaller processes have had about two
-// seconds to end, deletes what they could not. With installToo false it only
-// deletes the running copy and its folder: the journal and the installed
-// uninstaller stay for another try.
+// seconds to end, deletes what they could not: after the installation folder
+// it removes, when empty, each of the journaled folders that hold it, deepest
+// first. With installToo false it only deletes the running copy and its
+// folder: the journal and the installed uninstaller stay for another try.
 std::u16string CleanupCommand(const std::u16string& installedExe, const std::u16string& journalPath,
-                              const std::u16string& appDir, const std::u16string& runningCopy, bool installToo);
+                              const std::u16string& appDir, const std::vector<std::u16string>& journaledFolders,
+                              const std::u16string& runningCopy, bool installToo);
 
 } // namespace KS

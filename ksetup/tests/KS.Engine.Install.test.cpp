@@ -421,3 +421,18 @@ TEST_F(Install, RollbackLeavesWhatUninstallDeleteNamesOutsideTheNewFolder) {
     EXPECT_EQ(ReadBytes(folder / u"config\\dax.ini"), "do usuario");
     EXPECT_EQ(ReadBytes(folder / u"notas.txt"), "do usuario");
 }
+
+TEST_F(Install, RollbackRemovesTheStaleTemporaryOfAJournalSave) {
+    // A run that was killed while it saved its journal left only the
+    // temporary file in the installation folder.
+    const std::u16string stale = App(u"unins000.dat.ksetup.tmp");
+    ASSERT_TRUE(CreateDirPath(App()));
+    ASSERT_TRUE(WriteBytes(stale, "KSETUP-JOURNAL 1\r\nF|"));
+    provider->FailAtFile = 1;
+    EXPECT_FALSE(Engine().Install(observer));
+    EXPECT_EQ(observer->LastStatus(), u"Desfazendo...");
+    EXPECT_FALSE(FileExists(stale));
+    std::vector<FolderEntry> left;
+    ListFolder(App(), u"*", true, left);
+    EXPECT_TRUE(left.empty());
+}

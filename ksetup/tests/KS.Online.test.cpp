@@ -9,13 +9,16 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
 #include "KS.Digest.h"
 #include "KS.Engine.h"
+#include "KS.Install.h"
 #include "KS.Online.h"
 #include "KS.Sys.Errors.h"
 #include "KS.Test.Engine.h"
@@ -868,6 +871,44 @@ TEST_F(SelfUpdate, NoUpdateCatalogueOrOfflineMeansNoUpdate) {
     EXPECT_EQ(Source->Fetches(), 0);
     Provider->Offline = false;
     EXPECT_TRUE(Check());
+}
+
+// An exception out of the check (a function that cannot be bound, memory
+// running out) is no update like any other failure: the log says why, and
+// the install goes on with the same provider.
+TEST_F(SelfUpdate, AnExceptionOutOfTheCheckIsNoUpdateAndTheInstallGoesOn) {
+    class TRaisingObserver : public TSetupObserver {
+    public:
+        std::function<void()> Raise;
+        void Status(const std::u16string& text) override {
+            if (text == u"Baixando a versão mais nova do instalador...") Raise();
+        }
+    };
+    const struct {
+        const char* Name;
+        std::function<void()> Raise;
+        std::u16string Reason;
+    } cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, u"memória insuficiente"},
+        {"a library exception", [] { throw System::Exception(u"função ausente"); },
+         u"erro inesperado: função ausente"},
+    };
+    AddCatalog(u"Update", AppDir + u"\\Update", {{u"OstrelDaxSetup.exe", "instalador 2.0"}});
+    AddCatalog(u"Bin", AppDir + u"\\Bin", {{u"dax.exe", "editor"}});
+    Engine->LogPath = Folder / u"setup.log";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto raising = MakeRef<TRaisingObserver>();
+        raising->Raise = c.Raise;
+        uint32_t exitCode = 0;
+        EXPECT_FALSE(RunNewerInstaller(*Engine, *Provider, *raising, {u"/SILENT"}, exitCode));
+        EXPECT_EQ(KsTest::Narrow(LogLines(Engine->LogPath).back()),
+                  KsTest::Narrow(u"ERRO: a verificação de atualização do instalador parou: " + c.Reason));
+    }
+    EXPECT_EQ(Source->Fetches(), 0);
+
+    ASSERT_TRUE(PrepareAndInstall(*Observer));
+    EXPECT_EQ(ReadBytes(AppDir + u"\\Bin\\dax.exe"), "editor");
 }
 
 } // namespace

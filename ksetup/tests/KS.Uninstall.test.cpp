@@ -70,14 +70,40 @@ bool WaitUntilGone(const std::u16string& path) {
 } // namespace
 
 TEST(CleanupCommand, DeletesTheUninstallerTheJournalTheFoldersAndTheCopyAfterAPause) {
-    EXPECT_EQ(CleanupCommand(u"C:\\Ostrel\\unins000.exe", u"C:\\Ostrel\\unins000.dat", u"C:\\Ostrel",
+    EXPECT_EQ(CleanupCommand(u"C:\\Ostrel\\unins000.exe", u"C:\\Ostrel\\unins000.dat", u"C:\\Ostrel", {},
                              u"C:\\Temp\\ksetup_un_12\\unins.exe", true),
               u"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q \"C:\\Ostrel\\unins000.exe\" "
               u"\"C:\\Ostrel\\unins000.dat\" & rmdir \"C:\\Ostrel\" & rmdir \"C:\\Ostrel\" & "
               u"del /f /q \"C:\\Temp\\ksetup_un_12\\unins.exe\" & rmdir \"C:\\Temp\\ksetup_un_12\"");
     // After a failed replay only the temporary copy goes.
-    EXPECT_EQ(CleanupCommand(u"C:\\Ostrel\\unins000.exe", u"C:\\Ostrel\\unins000.dat", u"C:\\Ostrel",
+    EXPECT_EQ(CleanupCommand(u"C:\\Ostrel\\unins000.exe", u"C:\\Ostrel\\unins000.dat", u"C:\\Ostrel", {},
                              u"C:\\Temp\\ksetup_un_12\\unins.exe", false),
+              u"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q \"C:\\Temp\\ksetup_un_12\\unins.exe\" & "
+              u"rmdir \"C:\\Temp\\ksetup_un_12\"");
+}
+
+// The folders the install made above the installation folder are still in
+// use by it when the replay's folder pass runs: the clean-up removes them
+// after it, deepest first, each only when empty.
+TEST(CleanupCommand, RemovesTheJournaledParentsOfTheInstallationFolderAfterIt) {
+    const std::vector<std::u16string> journaled = {
+        u"C:\\Novo",                  // only the start of a name: no parent
+        u"c:\\novopai",               // the top parent, in other ASCII case
+        u"C:\\NovoPai\\Sub",
+        u"C:\\NovoPai\\Sub\\App",       // the installation folder itself
+        u"C:\\NovoPai\\Sub\\App\\Bin",  // inside it
+        u"D:\\Outro",
+    };
+    const std::u16string exe = u"C:\\NovoPai\\Sub\\App\\unins000.exe";
+    const std::u16string journal = u"C:\\NovoPai\\Sub\\App\\unins000.dat";
+    const std::u16string copy = u"C:\\Temp\\ksetup_un_12\\unins.exe";
+    EXPECT_EQ(CleanupCommand(exe, journal, u"C:\\NovoPai\\Sub\\App", journaled, copy, true),
+              u"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q \"C:\\NovoPai\\Sub\\App\\unins000.exe\" "
+              u"\"C:\\NovoPai\\Sub\\App\\unins000.dat\" & rmdir \"C:\\NovoPai\\Sub\\App\" & "
+              u"rmdir \"C:\\NovoPai\\Sub\\App\" & rmdir \"C:\\NovoPai\\Sub\" & rmdir \"c:\\novopai\" & "
+              u"del /f /q \"C:\\Temp\\ksetup_un_12\\unins.exe\" & rmdir \"C:\\Temp\\ksetup_un_12\"");
+    // A failed replay leaves the installation, and so its parents.
+    EXPECT_EQ(CleanupCommand(exe, journal, u"C:\\NovoPai\\Sub\\App", journaled, copy, false),
               u"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q \"C:\\Temp\\ksetup_un_12\\unins.exe\" & "
               u"rmdir \"C:\\Temp\\ksetup_un_12\"");
 }
@@ -144,6 +170,19 @@ TEST_F(Uninstall, PhaseTwoReplaysTheJournalAndItsCleanUpRemovesEverything) {
     EXPECT_TRUE(Boxes.empty());
     EXPECT_FALSE(FileExists(folder_ / u"a.txt"));
     EXPECT_FALSE(FileExists(folder_ / u"b.txt"));
+    EXPECT_TRUE(WaitUntilGone(folder_.Path()));
+    EXPECT_TRUE(WaitUntilGone(DirOfPath(copy)));
+}
+
+// A save of the journal that crashed half-way left its temporary file
+// beside it: the installation folder goes only once that has gone too.
+TEST_F(Uninstall, PhaseTwoRemovesTheStaleTemporaryOfAJournalSave) {
+    const std::u16string exe = InstallFixture({{u"AppDir", folder_.Path()}}, {folder_ / u"a.txt"});
+    const std::u16string stale = folder_ / u"unins000.dat.ksetup.tmp";
+    ASSERT_TRUE(WriteBytes(stale, "KSETUP-JOURNAL 1\r\nF|"));
+    const std::u16string copy = TemporaryCopy(exe);
+    EXPECT_EQ(UninstallMainAt({u"/KSETUPPHASE2=" + exe, u"/VERYSILENT"}, copy), 0);
+    EXPECT_FALSE(FileExists(stale));
     EXPECT_TRUE(WaitUntilGone(folder_.Path()));
     EXPECT_TRUE(WaitUntilGone(DirOfPath(copy)));
 }

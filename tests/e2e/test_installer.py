@@ -76,6 +76,33 @@ def test_silent_install_rerun_and_uninstall(wine, server, tmp_path, app):
     assert_nothing_left(wine, dir_)
 
 
+@pytest.mark.parametrize("users_file", [False, True], ids=["empty", "users-file"])
+def test_the_uninstall_removes_the_new_parents_of_the_installation_folder(wine, server, tmp_path, users_file):
+    """Installed two levels below folders that did not exist: the uninstall
+    takes those away too, but a parent that holds a file of the user's stays
+    with it."""
+    publish_sample(server, tmp_path)
+    top_dir = "C:\\ks-e2e-novo-" + tmp_path.name
+    top = host_path(wine, top_dir)
+    shutil.rmtree(top, ignore_errors=True)
+    try:
+        args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=" + top_dir + "\\Sub\\App"]
+        assert run_installer(wine, installer(), *args) == 0
+        journal = (top / "Sub" / "App" / "unins000.dat").read_bytes().decode("utf-8").splitlines()
+        assert {"D|" + top_dir, "D|" + top_dir + "\\Sub"} <= set(journal)
+        if users_file:
+            (top / "notas.txt").write_bytes(b"do usuario")
+
+        assert uninstall(wine, top / "Sub" / "App") == 0
+        if users_file:
+            assert [p.name for p in top.iterdir()] == ["notas.txt"]
+            assert (top / "notas.txt").read_bytes() == b"do usuario"
+        else:
+            assert not top.exists(), list(top.rglob("*"))
+    finally:
+        shutil.rmtree(top, ignore_errors=True)
+
+
 def test_per_user_install_goes_to_the_users_folders_and_hkcu(wine, server, tmp_path):
     publish_sample(server, tmp_path)
     args = ["/VERYSILENT", "/CURRENTUSER", "/URL=" + server.url("/($name)"), "/TASKS=desktopicon"]
