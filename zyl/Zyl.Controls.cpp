@@ -1,4 +1,5 @@
 #include "Zyl.Controls.h"
+#include "System.Remainder.Exceptions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -479,6 +480,11 @@ const TMessageEntry<TWinControl> TWinControl::MessageTable[13] = {
 
 TWinControl::TWinControl(System::TComponent* owner) : TControl(owner) {
     InnerMargins = System::MakeRef<TMargins>(this, 0, true);
+}
+
+TControl* TWinControl::GetControl(size_t index) const {
+    if (index >= controls_.size()) throw System::EListError(u"índice fora da lista");
+    return controls_[index].Get();
 }
 
 TWinControl::~TWinControl() {

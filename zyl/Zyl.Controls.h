@@ -407,7 +407,8 @@ public:
     ~TWinControl() override;
 
     const std::vector<System::TRef<TControl>>& Controls() const { return controls_; }
-    TControl* GetControl(size_t index) const { return controls_.at(index).Get(); }
+    // EListError "índice fora da lista" outside 0..count-1.
+    TControl* GetControl(size_t index) const;
     TPlatformControl* GetPlatformControl() const { return platformControl_.Get(); }
     TZylEvents* Events() const { return events_.Get(); }
     virtual bool HandleAllocated() const { return platformControl_ != nullptr; }

@@ -223,6 +223,20 @@ TEST_F(ControlsHarness, AHandlersExceptionReachesTheSender) {
     EXPECT_THROW(Window->RouteMouseUp(15, 15, 1, 0), EZylError);
 }
 
+// The list's own error, which the loop's handlers take as any Exception.
+TEST_F(ControlsHarness, GetControlOutsideTheListRaisesTheListError) {
+    auto g = Graphic("g", 10, 10, 20, 20);
+    EXPECT_EQ(Root->GetControl(0), g.Get());
+    for (size_t index : {size_t(1), size_t(-1)}) {
+        try {
+            Root->GetControl(index);
+            ADD_FAILURE() << index << " answered";
+        } catch (const System::EListError& e) {
+            EXPECT_EQ(e.Message, u"índice fora da lista");
+        }
+    }
+}
+
 // ---- Control base ------------------------------------------------------------------
 
 TEST_F(ControlsHarness, ANewControlHasItsDefaults) {
