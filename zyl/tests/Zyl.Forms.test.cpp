@@ -37,6 +37,21 @@ public:
     }
 };
 
+// Overrides the four operations that fire the show and close events: each
+// only logs, so the close ones would neither ask nor let the form go.
+class OverridingForm : public TForm {
+public:
+    explicit OverridingForm(System::TComponent* owner) : TForm(owner) {}
+    std::vector<std::string> Calls;
+    void DoShow() override { Calls.push_back("DoShow"); }
+    void DoHide() override { Calls.push_back("DoHide"); }
+    void DoClose(uint8_t&) override { Calls.push_back("DoClose"); }
+    bool CloseQuery() override {
+        Calls.push_back("CloseQuery");
+        return false;
+    }
+};
+
 // A shown form of 320 x 240 at (100, 100) placed by its own Left/Top.
 TRef<TForm> Shown(TRef<TForm> form, int32_t left = 100, int32_t top = 100) {
     form->Position = 0;
@@ -170,6 +185,28 @@ TEST_F(FormsHarness, TheWindowsCloseQueryCanBeVetoed) {
     EXPECT_FALSE(form->Visible());
     EXPECT_EQ(hides, 1);
     EXPECT_TRUE(Application->Terminated);
+}
+
+// Show, Close and the close box fire the events themselves: a subclass's
+// DoShow, DoHide, DoClose or CloseQuery changes none of them.
+TEST_F(FormsHarness, ShowAndBothClosePathsFireTheEventsNotTheOverridableOperations) {
+    for (const bool closeBox : {false, true}) {
+        SCOPED_TRACE(closeBox ? "close box" : "Close");
+        TRef<OverridingForm> form = NewForm<OverridingForm>();
+        std::vector<std::string> events;
+        form->OnShow = [&](System::TObject*) { events.push_back("OnShow"); };
+        form->OnCloseQuery = [&](System::TObject*, bool&) { events.push_back("OnCloseQuery"); };
+        form->OnClose = [&](System::TObject*, uint8_t&) { events.push_back("OnClose"); };
+        form->OnHide = [&](System::TObject*) { events.push_back("OnHide"); };
+        form->Show();
+        if (closeBox)
+            EXPECT_TRUE(ShellOf(form.Get())->Events->CloseQuery());
+        else
+            form->Close();
+        EXPECT_EQ(events, (std::vector<std::string>{"OnShow", "OnCloseQuery", "OnClose", "OnHide"}));
+        EXPECT_EQ(form->Calls, std::vector<std::string>{});
+        EXPECT_FALSE(form->Visible());
+    }
 }
 
 TEST_F(FormsHarness, DialogKeysReachButtonsMoveTheFocusAndOfferAccelerators) {
