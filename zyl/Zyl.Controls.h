@@ -15,6 +15,7 @@
 #include "Zyl.Platform.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -178,6 +179,12 @@ extern std::function<void(TControl* control, int32_t x, int32_t y)> ControlMouse
 // application searches all its forms.
 extern std::function<TControl*(int32_t screenX, int32_t screenY, int32_t& localX, int32_t& localY)>
     ControlAtScreenPointHook;
+
+// For what a destructor caught, since nothing may leave a destructor: an
+// Exception goes to handle; anything else, and whatever handle raises, is
+// dropped and written to the debug output.
+void SettleDestructorException(std::exception_ptr caught,
+                               const std::function<void(const System::Exception&)>& handle) noexcept;
 
 // The control that last received a mouse message, with its coordinates.
 TControl* LastMouseControl();

@@ -55,7 +55,15 @@ TCustomForm::TCustomForm(System::TComponent* owner) : TScrollingWinControl(owner
 
 TCustomForm::~TCustomForm() {
     EnterDestruction();
-    if (OnDestroy) OnDestroy(this);
+    if (OnDestroy) {
+        try {
+            OnDestroy(this);
+        } catch (...) {
+            SettleDestructorException(std::current_exception(), [this](const System::Exception& e) {
+                if (FormsInitialized()) Application->HandleException(this, e);
+            });
+        }
+    }
     Icon = nullptr;
     if (FormsInitialized()) {
         auto& forms = Screen->Forms;

@@ -2,7 +2,9 @@
 // probe shell: input through the forms' shell windows, time on the virtual
 // clock, pixels from the rendered window surfaces.
 #include "Zyl.Forms.Harness.h"
+#include "Zyl.Test.Debug.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -207,6 +209,44 @@ TEST_F(FormsHarness, ShowAndBothClosePathsFireTheEventsNotTheOverridableOperatio
         EXPECT_EQ(form->Calls, std::vector<std::string>{});
         EXPECT_FALSE(form->Visible());
     }
+}
+
+// Nothing leaves the form's destructor: an Exception from OnDestroy goes to
+// Application.HandleException with the form as sender; anything else, and
+// whatever the handler raises, is dropped and written to the debug output.
+TEST_F(FormsHarness, WhatOnDestroyRaisesNeverLeavesTheDestructor) {
+    struct TCase {
+        const char* Name;
+        std::function<void()> Destroy, OnException;
+        std::u16string Handled, Written;
+    };
+    const auto raise = [](auto thrown) { return [thrown] { throw thrown; }; };
+    const TCase cases[] = {
+        {"an Exception", raise(EZylError(u"ao destruir")), nullptr, u"ao destruir", u""},
+        {"an Exception the handler raises again", raise(EZylError(u"ao destruir")),
+         raise(EZylError(u"no tratador")), u"ao destruir", u"ZYL: exceção descartada num destrutor: no tratador|"},
+        {"any other object", raise(7), nullptr, u"", u"ZYL: exceção descartada num destrutor: objeto desconhecido|"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TCapturedDebugOutput debug;
+        TRef<TForm> form = NewForm();
+        Forget(form.Get());
+        const System::TObject* formObject = form.Get();
+        const System::TObject* sender = nullptr;
+        std::u16string handled;
+        Application->OnException = [&](System::TObject* from, const System::Exception& e) {
+            sender = from, handled = e.Message;
+            if (c.OnException) c.OnException();
+        };
+        form->OnDestroy = [&](System::TObject*) { c.Destroy(); };
+        form = nullptr;
+        EXPECT_EQ(handled, c.Handled);
+        EXPECT_EQ(sender, c.Handled.empty() ? nullptr : formObject);
+        EXPECT_EQ(debug.Written(), c.Written);
+        EXPECT_TRUE(Screen->Forms.empty());
+    }
+    Application->OnException = nullptr;
 }
 
 TEST_F(FormsHarness, DialogKeysReachButtonsMoveTheFocusAndOfferAccelerators) {
