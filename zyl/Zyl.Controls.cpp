@@ -1,9 +1,13 @@
 #include "Zyl.Controls.h"
+#include "System.Remainder.Encoding.h"
+#include "System.Remainder.Exceptions.h"
+#include "Zyl.Platform.Offscreen.Diagnostics.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
+#include <string_view>
 #include <typeinfo>
 #include <utility>
 
@@ -37,6 +41,19 @@ std::u16string ClassNameOf(const System::TObject& object) {
     std::string name = full ? full.get() : typeid(object).name();
     if (const size_t colon = name.rfind("::"); colon != std::string::npos) name.erase(0, colon + 2);
     return std::u16string(name.begin(), name.end());
+}
+
+// What the exception being handled says of itself.
+std::u16string CaughtText() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        const std::string_view what = e.what();
+        return System::GetUtf8Encoding()->GetUString(reinterpret_cast<const uint8_t*>(what.data()),
+                                                     ptrdiff_t(what.size()));
+    } catch (...) {
+        return u"objeto desconhecido";
+    }
 }
 
 bool IsButtonPress(uint32_t id) {
@@ -133,6 +150,23 @@ std::function<void(TControl*, bool)> ControlHoverHook;
 std::function<void(TZylEvents*, int32_t, int32_t, int32_t)> ControlPressHook;
 std::function<void(TControl*, int32_t, int32_t)> ControlMouseMoveHook;
 
+void SettleDestructorException(std::exception_ptr caught,
+                               const std::function<void(const System::Exception&)>& handle) noexcept {
+    try {
+        try {
+            std::rethrow_exception(caught);
+        } catch (const System::Exception& e) {
+            if (handle) handle(e);
+        }
+    } catch (...) {
+        try {
+            DebugOutputProc()(u"ZYL: exceção descartada num destrutor: " + CaughtText());
+        } catch (...) {
+            // Not even the line could be written: the exception goes unseen.
+        }
+    }
+}
+
 TControl* LastMouseControl() { return lastMouseControl; }
 TPoint LastMousePosition() { return lastMousePosition; }
 
@@ -181,8 +215,10 @@ TControl::~TControl() {
         // where the loop's callbacks send theirs.
         try {
             drag->ControlDestroyed(this);
-        } catch (const System::Exception& e) {
-            if (platformAppInstance) platformAppInstance->HandleException(e);
+        } catch (...) {
+            SettleDestructorException(std::current_exception(), [](const System::Exception& e) {
+                if (platformAppInstance) platformAppInstance->HandleException(e);
+            });
         }
     }
     if (lastMouseControl == this) lastMouseControl = nullptr;
@@ -479,6 +515,11 @@ const TMessageEntry<TWinControl> TWinControl::MessageTable[13] = {
 
 TWinControl::TWinControl(System::TComponent* owner) : TControl(owner) {
     InnerMargins = System::MakeRef<TMargins>(this, 0, true);
+}
+
+TControl* TWinControl::GetControl(size_t index) const {
+    if (index >= controls_.size()) throw System::EListError(u"índice fora da lista");
+    return controls_[index].Get();
 }
 
 TWinControl::~TWinControl() {

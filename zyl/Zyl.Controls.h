@@ -15,6 +15,7 @@
 #include "Zyl.Platform.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -178,6 +179,12 @@ extern std::function<void(TControl* control, int32_t x, int32_t y)> ControlMouse
 // application searches all its forms.
 extern std::function<TControl*(int32_t screenX, int32_t screenY, int32_t& localX, int32_t& localY)>
     ControlAtScreenPointHook;
+
+// For what a destructor caught, since nothing may leave a destructor: an
+// Exception goes to handle; anything else, and whatever handle raises, is
+// dropped and written to the debug output.
+void SettleDestructorException(std::exception_ptr caught,
+                               const std::function<void(const System::Exception&)>& handle) noexcept;
 
 // The control that last received a mouse message, with its coordinates.
 TControl* LastMouseControl();
@@ -407,7 +414,8 @@ public:
     ~TWinControl() override;
 
     const std::vector<System::TRef<TControl>>& Controls() const { return controls_; }
-    TControl* GetControl(size_t index) const { return controls_.at(index).Get(); }
+    // EListError "índice fora da lista" outside 0..count-1.
+    TControl* GetControl(size_t index) const;
     TPlatformControl* GetPlatformControl() const { return platformControl_.Get(); }
     TZylEvents* Events() const { return events_.Get(); }
     virtual bool HandleAllocated() const { return platformControl_ != nullptr; }

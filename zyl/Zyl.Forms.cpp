@@ -55,7 +55,15 @@ TCustomForm::TCustomForm(System::TComponent* owner) : TScrollingWinControl(owner
 
 TCustomForm::~TCustomForm() {
     EnterDestruction();
-    if (OnDestroy) OnDestroy(this);
+    if (OnDestroy) {
+        try {
+            OnDestroy(this);
+        } catch (...) {
+            SettleDestructorException(std::current_exception(), [this](const System::Exception& e) {
+                if (FormsInitialized()) Application->HandleException(this, e);
+            });
+        }
+    }
     Icon = nullptr;
     if (FormsInitialized()) {
         auto& forms = Screen->Forms;
@@ -88,7 +96,10 @@ void TCustomForm::Show() {
     ApplyPosition();
     window_->Show();
     if (WindowState != 0 && window_) window_->SetWindowState(WindowState == 1 ? 1 : WindowState == 2 ? 2 : 0);
-    DoShow();
+    // The events are fired through this class's own bodies, here and on the
+    // close path: an override of DoShow, DoHide, DoClose or CloseQuery
+    // changes neither Show nor Close.
+    TCustomForm::DoShow();
     if (NoActivate) return;
     if (!ActiveControl)
         SelectNext(nullptr, true);
@@ -141,9 +152,9 @@ void TCustomForm::CenterOnWorkArea() {
 }
 
 bool TCustomForm::AskClose(uint8_t& action) {
-    if (!CloseQuery()) return false;
+    if (!TCustomForm::CloseQuery()) return false;
     action = 1;
-    DoClose(action);
+    TCustomForm::DoClose(action);
     return action != 0;
 }
 
@@ -151,7 +162,7 @@ void TCustomForm::FinishClose(uint8_t action, bool hideWindow) {
     TRef<TCustomForm> keep(this);
     if (hideWindow && window_) window_->Hide();
     SetVisible(false);
-    DoHide();
+    TCustomForm::DoHide();
     if (action == 2) ReleaseForm();
     if (FormsInitialized() && Application->MainForm.Get() == this) {
         Application->Terminated = true;

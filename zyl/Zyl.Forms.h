@@ -58,6 +58,9 @@ public:
     TWinControl* FindDialogButton(bool cancel);
     bool SelectNext(TWinControl* current, bool forward);
 
+    // Each fires its event. Nothing in the library calls them through the
+    // class: Show, Close and the close box fire the events themselves, so an
+    // override changes neither.
     virtual void DoShow();
     virtual void DoHide();
     virtual void DoClose(uint8_t& action);

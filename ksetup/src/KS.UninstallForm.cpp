@@ -14,23 +14,17 @@ using namespace Zyl;
 namespace {
 
 constexpr char16_t BoxTitle[] = u"Desinstalar";
-constexpr uint32_t QuestionFlags = 0x24, InformationFlags = 0x40, ErrorFlags = 0x10;
+constexpr uint32_t QuestionFlags = 0x24;
 constexpr int32_t IdYes = 6;
 
 // The application's main form while RunUninstallForm runs.
 System::TRef<TUninstallForm> UninstallForm;
 
+// The outcome's box; the message of an exception that ended the replay
+// goes under the text.
 void ShowOutcome(const std::u16string& appName, bool removed, bool restartNeeded, const std::u16string& error) {
-    if (removed && !restartNeeded)
-        ShowMessageBox(appName + u" foi removido do computador.", BoxTitle, InformationFlags);
-    else if (removed)
-        ShowMessageBox(appName + u" foi removido, mas alguns arquivos só serão apagados quando o Windows " +
-                           u"for reiniciado.",
-                       BoxTitle, InformationFlags);
-    else
-        ShowMessageBox(u"A desinstalação de " + appName + u" não foi concluída: alguns itens não puderam ser " +
-                           u"removidos." + (error.empty() ? u"" : u"\r\n\r\n" + error),
-                       BoxTitle, ErrorFlags);
+    const TUninstallOutcome outcome = UninstallOutcome(removed, restartNeeded, appName);
+    ShowMessageBox(outcome.Text + (error.empty() ? u"" : u"\r\n\r\n" + error), BoxTitle, outcome.Flags);
 }
 
 } // namespace
@@ -110,8 +104,7 @@ void TUninstallForm::RunTimerFired(System::TObject*) {
 
 bool ConfirmUninstall(const std::u16string& appName) {
     InitializeApplication();
-    return ShowMessageBox(u"Deseja remover " + appName + u" e todos os seus componentes?", BoxTitle,
-                          QuestionFlags) == IdYes;
+    return ShowMessageBox(UninstallQuestion(appName), BoxTitle, QuestionFlags) == IdYes;
 }
 
 bool RunUninstallForm(TJournal& journal, const std::u16string& appName, bool& restartNeeded) {

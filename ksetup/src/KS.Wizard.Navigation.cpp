@@ -9,7 +9,7 @@ using namespace Zyl;
 
 namespace {
 
-constexpr uint16_t VkReturn = 13, VkEscape = 27;
+constexpr uint16_t VkReturn = 13, VkEscape = 27, VkF4 = 115;
 constexpr int32_t IdYes = 6;
 
 void SetButtonState(TFlatButton& button, bool visible, bool enabled) {
@@ -125,11 +125,17 @@ void TWizardForm::ConfirmCancel(System::TObject*) {
     }
 }
 
-void TWizardForm::HandleKey(System::TObject*, uint16_t& key, TShiftState) {
-    if (key == VkEscape)
+void TWizardForm::HandleKey(System::TObject*, uint16_t& key, TShiftState shift) {
+    if (key == VkEscape) {
         PressIfActive(*CancelButton, key);
-    else if (key == VkReturn)
+    } else if (key == VkReturn) {
         PressIfActive(*NextButton, key);
+    } else if (key == VkF4 && (shift & (ssAlt | ssCtrl)) == ssAlt) {
+        // The shell hands Alt+F4 to the focused control and never closes the
+        // window by itself: the wizard takes it as its close box.
+        key = 0;
+        Close();
+    }
 }
 
 void TWizardForm::FormCloseQuery(System::TObject*, bool& canClose) {

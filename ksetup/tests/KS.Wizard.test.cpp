@@ -40,6 +40,8 @@ struct TButtonState {
     }
 };
 
+constexpr int32_t KeyF4 = 0xFFC1;
+
 const TButtonState First{true, false, u"Avançar", true, true};
 const TButtonState Middle{true, true, u"Avançar", true, true};
 
@@ -92,6 +94,18 @@ protected:
         ASSERT_EQ(Kind(), kind);
     }
     bool Closed() const { return Application->Terminated && !form->Visible(); }
+    // Whether the window stays after the user closes it: with its close box,
+    // whose answer the platform obeys, or with Alt+F4, which the shell hands
+    // to the focused control.
+    bool StaysAfterClosing(bool altF4) {
+        if (altF4) {
+            Key(form.Get(), KeyF4, Zyl::Testing::ModAlt);
+            return form->Visible();
+        }
+        const bool allowed = form->CloseRequested();
+        EXPECT_EQ(allowed, !form->Visible());
+        return !allowed;
+    }
 
     TTestFolder folder;
     TRef<TScriptedProvider> provider = MakeRef<TScriptedProvider>();
@@ -213,11 +227,26 @@ TEST_F(Wizard, EscapeOnTheFinishPageIsIgnoredAndEnterFinishes) {
     EXPECT_EQ(form->ExitCode, 0);
 }
 
-TEST_F(Wizard, CloseBoxOnTheWelcomePageClosesAtOnceWithFive) {
+class WizardCloseWay : public Wizard, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WizardCloseWay, OnTheWelcomePageClosesAtOnceWithFive) {
     Open();
-    EXPECT_TRUE(form->CloseRequested());
+    EXPECT_FALSE(StaysAfterClosing(GetParam()));
     EXPECT_TRUE(Closed());
     EXPECT_EQ(form->ExitCode, 5);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, WizardCloseWay, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "AltF4" : "CloseBox"); });
+
+// F4 alone, or with Ctrl as well, is no close.
+TEST_F(Wizard, F4WithoutAltOrWithCtrlLeavesTheWizardOpen) {
+    Open();
+    Key(form.Get(), KeyF4);
+    Key(form.Get(), KeyF4, Zyl::Testing::ModAlt | Zyl::Testing::ModCtrl);
+    EXPECT_TRUE(form->Visible());
+    EXPECT_FALSE(Application->Terminated);
     EXPECT_TRUE(Boxes.empty());
 }
 
@@ -236,10 +265,11 @@ TEST_F(Wizard, CancelAsksToLeaveFirst) {
     EXPECT_EQ(form->ExitCode, 5);
 }
 
-// The close box and Cancel during the run: the window stays, and the
+// The close box and Alt+F4 during the run: the window stays, and the
 // answer decides whether the engine is told to stop.
 struct TCancelCase {
     const char* Name;
+    bool AltF4;
     int32_t Answer;
     bool Cancelled;
     int32_t ExitCode;
@@ -251,7 +281,7 @@ TEST_P(WizardCancel, CloseDuringTheRunAsksAndKeepsTheWindow) {
     bool vetoed = false, cancelledSeen = false;
     provider->OnInstall = [&](TSetupEngine&, TSetupObserver& observer) {
         Answers = {GetParam().Answer};
-        vetoed = !form->CloseRequested();
+        vetoed = StaysAfterClosing(GetParam().AltF4);
         cancelledSeen = observer.Cancelled();
         // Failing after a cancel request ends with 5, not 8.
         return !cancelledSeen;
@@ -270,7 +300,10 @@ TEST_P(WizardCancel, CloseDuringTheRunAsksAndKeepsTheWindow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, WizardCancel,
-                         ::testing::Values(TCancelCase{"No", IDNO, false, 0}, TCancelCase{"Yes", IDYES, true, 5}),
+                         ::testing::Values(TCancelCase{"No", false, IDNO, false, 0},
+                                           TCancelCase{"Yes", false, IDYES, true, 5},
+                                           TCancelCase{"AltF4No", true, IDNO, false, 0},
+                                           TCancelCase{"AltF4Yes", true, IDYES, true, 5}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Wizard, FailureWithoutCancelEndsWithEightAndTheEngineError) {

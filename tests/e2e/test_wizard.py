@@ -249,3 +249,34 @@ def test_cancel_mid_download_rolls_everything_back(wine, display, server, tmp_pa
     for key in (UNINSTALL_KEY, APP_PATHS_KEY, DAX_CLASS_KEY):
         assert not reg_key_exists(wine, key), key
     assert reg_value(wine, ENVIRONMENT_KEY, "Path") == path_before
+
+
+# ---- Alt+F4 ----------------------------------------------------------------------
+
+def test_alt_f4_on_the_welcome_page_closes_the_wizard_with_five(wine, display, server, tmp_path, request, app):
+    publish_sample(server, tmp_path)
+    wizard = start(wine, display, server, request, None)
+    wizard.wait_page("welcome")
+    wizard.screenshot("welcome")
+    wizard.real_keys("alt+F4")
+    assert wizard.finish() == 5
+    assert not app.exists()
+
+
+def test_alt_f4_during_the_install_asks_and_no_keeps_installing(wine, display, server, tmp_path, request, app):
+    files = publish_sample(server, tmp_path)
+    server.slow_seconds = 6
+    server.fail("/Fonts/DaxMono.ttf", "slow")
+    wizard = start(wine, display, server, request, None)
+    to_ready_page(wizard)
+    wizard.next()
+    wizard.wait(lambda s: s.page() == "installing" and s.bar_moved(), 60, "the installing page's bar moving")
+    wizard.real_keys("alt+F4")
+    assert wizard.box("Cancelar", 7) == "Cancelar a instalação? O que já foi instalado será removido."
+    finish = wizard.wait_page("finish", seconds=90)
+    assert finish.badge() == "success"
+    wizard.screenshot("finish-after-alt-f4", settle=False)
+    wizard.click(RUN_CHECK)
+    wizard.next()
+    assert wizard.finish() == 0
+    assert_installed(wine, app, files)

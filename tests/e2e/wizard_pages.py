@@ -200,6 +200,14 @@ class Wizard:
             assert time.time() < end, f"box {caption} stays open"
         return text
 
+    def real_keys(self, keys):
+        """Presses keys on the X keyboard ("alt+F4"), which sets the
+        modifier state that posted key messages lack. With no window manager
+        nothing gives the window the X focus: a click with the real pointer
+        where nothing reacts gives it first."""
+        self.pointer(AWAY, click=True)
+        self._xdotool("key", keys)
+
     def pointer(self, point, click=False):
         """Moves the real X pointer to a client point, clicking if asked."""
         self._xdotool("mousemove", self.x + point[0], self.y + point[1], *(["click", 1] if click else []))

@@ -8,7 +8,7 @@ using namespace Zyl;
 using namespace Zyl::Testing;
 using System::TRef;
 
-TEST_F(FormsHarness, EnterReachesTheDefaultButtonFromAnEditButNotFromAMemoThatWantsReturns) {
+TEST_F(FormsHarness, OnARealFormEnterClicksTheDefaultButtonFromAnEditButNotFromAMemoThatWantsReturns) {
     TRef<TForm> form = NewForm();
     auto ok = Add<ProbeButton>(form.Get(), 10, 10, 80, 24);
     ok->Default = true;

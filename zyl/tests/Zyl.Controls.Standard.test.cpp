@@ -509,7 +509,9 @@ TEST_F(StandardHarness, TypingIntoAMemoRefillsItsLinesWithoutAnEchoAndFiresOnCha
     EXPECT_EQ(std::count(Root->DialogKeys.begin(), Root->DialogKeys.end(), 13u), 0);
 }
 
-TEST_F(StandardHarness, EnterReachesTheDefaultButtonFromAnEditButNotFromAMemoThatWantsReturns) {
+// What the boxes pass up to the top of the tree; that a real form's default
+// button then takes it is Zyl.Controls.Standard.Forms.test.cpp's case.
+TEST_F(StandardHarness, EnterIsOfferedAsADialogKeyFromAnEditButNotFromAMemoThatWantsReturns) {
     struct TCase {
         const char* Name;
         TRef<TCustomEdit> Box;

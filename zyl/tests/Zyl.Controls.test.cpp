@@ -6,11 +6,14 @@
 #include "Zyl.Platform.CanvasBackend.Reset.h"
 #include "Zyl.Platform.Offscreen.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Test.Debug.h"
 #include "Zyl.Test.Env.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -221,6 +224,20 @@ TEST_F(ControlsHarness, AHandlersExceptionReachesTheSender) {
     g->OnClick = [](System::TObject*) { throw EZylError(u"no clique"); };
     Window->RouteMouseDown(15, 15, 1, 0);
     EXPECT_THROW(Window->RouteMouseUp(15, 15, 1, 0), EZylError);
+}
+
+// The list's own error, which the loop's handlers take as any Exception.
+TEST_F(ControlsHarness, GetControlOutsideTheListRaisesTheListError) {
+    auto g = Graphic("g", 10, 10, 20, 20);
+    EXPECT_EQ(Root->GetControl(0), g.Get());
+    for (size_t index : {size_t(1), size_t(-1)}) {
+        try {
+            Root->GetControl(index);
+            ADD_FAILURE() << index << " answered";
+        } catch (const System::EListError& e) {
+            EXPECT_EQ(e.Message, u"índice fora da lista");
+        }
+    }
 }
 
 // ---- Control base ------------------------------------------------------------------
@@ -844,20 +861,48 @@ TEST_F(DragHarness, DestroyingTheSourceCancelsTheDrag) {
     EXPECT_FALSE(TimerRuns());
 }
 
-TEST_F(DragHarness, WhatTheCancelOfAGoingSourceRaisesGoesToTheApplicationsHandler) {
-    std::u16string handled;
-    App->SetExceptionHandler([&](const System::Exception& e) {
-        handled = e.Message;
-        return 0;
-    });
-    A->OnDragOver = [](System::TObject*, System::TObject*, int32_t, int32_t, int32_t state, bool&) {
-        if (state == 1) throw EZylError(u"na saida");
+// Nothing leaves the going source's destructor: an Exception from the
+// cancel goes to the application's handler; anything else, and whatever the
+// handler raises, is dropped and written to the debug output.
+TEST_F(DragHarness, WhatTheCancelOfAGoingSourceRaisesNeverLeavesItsDestructor) {
+    struct TCase {
+        const char* Name;
+        std::function<void()> Leave, Handler;
+        std::u16string Handled, Written;
     };
-    DragOntoA();
-    S->SetParent(nullptr);
-    S = nullptr;
-    EXPECT_EQ(handled, u"na saida");
-    EXPECT_EQ(ActiveDrag(), nullptr);
+    const auto raise = [](auto thrown) { return [thrown] { throw thrown; }; };
+    const TCase cases[] = {
+        {"an Exception", raise(EZylError(u"na saida")), nullptr, u"na saida", u""},
+        {"an Exception the handler raises again", raise(EZylError(u"na saida")),
+         raise(EZylError(u"no tratador")), u"na saida",
+         u"ZYL: exceção descartada num destrutor: no tratador|"},
+        {"a standard exception", raise(std::runtime_error("fora da biblioteca")), nullptr, u"",
+         u"ZYL: exceção descartada num destrutor: fora da biblioteca|"},
+        {"any other object", raise(7), nullptr, u"",
+         u"ZYL: exceção descartada num destrutor: objeto desconhecido|"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Testing::TCapturedDebugOutput debug;
+        std::u16string handled;
+        App->SetExceptionHandler([&](const System::Exception& e) {
+            handled = e.Message;
+            if (c.Handler) c.Handler();
+            return 0;
+        });
+        A->OnDragOver = [&](System::TObject*, System::TObject*, int32_t, int32_t, int32_t state, bool&) {
+            if (state == 1) c.Leave();
+        };
+        DragOntoA();
+        S->SetParent(nullptr);
+        S = nullptr;
+        EXPECT_EQ(handled, c.Handled);
+        EXPECT_EQ(debug.Written(), c.Written);
+        EXPECT_EQ(ActiveDrag(), nullptr);
+        S = Place<DragProbe>("s", 10, 10, 20, 20, nullptr);
+        S->DragMode = 1;
+    }
+    App->SetExceptionHandler(nullptr);
 }
 
 // ---- Mends -------------------------------------------------------------------------

@@ -2,7 +2,9 @@
 // probe shell: input through the forms' shell windows, time on the virtual
 // clock, pixels from the rendered window surfaces.
 #include "Zyl.Forms.Harness.h"
+#include "Zyl.Test.Debug.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,21 @@ public:
     void DeliverMessage(TZylMessage& m) override {
         if (m.Id() == ZM_HINTSHOW && OnHintShow) return OnHintShow(*HintInfoOf(m), m);
         ProbeButton::DeliverMessage(m);
+    }
+};
+
+// Overrides the four operations that fire the show and close events: each
+// only logs, so the close ones would neither ask nor let the form go.
+class OverridingForm : public TForm {
+public:
+    explicit OverridingForm(System::TComponent* owner) : TForm(owner) {}
+    std::vector<std::string> Calls;
+    void DoShow() override { Calls.push_back("DoShow"); }
+    void DoHide() override { Calls.push_back("DoHide"); }
+    void DoClose(uint8_t&) override { Calls.push_back("DoClose"); }
+    bool CloseQuery() override {
+        Calls.push_back("CloseQuery");
+        return false;
     }
 };
 
@@ -170,6 +187,66 @@ TEST_F(FormsHarness, TheWindowsCloseQueryCanBeVetoed) {
     EXPECT_FALSE(form->Visible());
     EXPECT_EQ(hides, 1);
     EXPECT_TRUE(Application->Terminated);
+}
+
+// Show, Close and the close box fire the events themselves: a subclass's
+// DoShow, DoHide, DoClose or CloseQuery changes none of them.
+TEST_F(FormsHarness, ShowAndBothClosePathsFireTheEventsNotTheOverridableOperations) {
+    for (const bool closeBox : {false, true}) {
+        SCOPED_TRACE(closeBox ? "close box" : "Close");
+        TRef<OverridingForm> form = NewForm<OverridingForm>();
+        std::vector<std::string> events;
+        form->OnShow = [&](System::TObject*) { events.push_back("OnShow"); };
+        form->OnCloseQuery = [&](System::TObject*, bool&) { events.push_back("OnCloseQuery"); };
+        form->OnClose = [&](System::TObject*, uint8_t&) { events.push_back("OnClose"); };
+        form->OnHide = [&](System::TObject*) { events.push_back("OnHide"); };
+        form->Show();
+        if (closeBox)
+            EXPECT_TRUE(ShellOf(form.Get())->Events->CloseQuery());
+        else
+            form->Close();
+        EXPECT_EQ(events, (std::vector<std::string>{"OnShow", "OnCloseQuery", "OnClose", "OnHide"}));
+        EXPECT_EQ(form->Calls, std::vector<std::string>{});
+        EXPECT_FALSE(form->Visible());
+    }
+}
+
+// Nothing leaves the form's destructor: an Exception from OnDestroy goes to
+// Application.HandleException with the form as sender; anything else, and
+// whatever the handler raises, is dropped and written to the debug output.
+TEST_F(FormsHarness, WhatOnDestroyRaisesNeverLeavesTheDestructor) {
+    struct TCase {
+        const char* Name;
+        std::function<void()> Destroy, OnException;
+        std::u16string Handled, Written;
+    };
+    const auto raise = [](auto thrown) { return [thrown] { throw thrown; }; };
+    const TCase cases[] = {
+        {"an Exception", raise(EZylError(u"ao destruir")), nullptr, u"ao destruir", u""},
+        {"an Exception the handler raises again", raise(EZylError(u"ao destruir")),
+         raise(EZylError(u"no tratador")), u"ao destruir", u"ZYL: exceção descartada num destrutor: no tratador|"},
+        {"any other object", raise(7), nullptr, u"", u"ZYL: exceção descartada num destrutor: objeto desconhecido|"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TCapturedDebugOutput debug;
+        TRef<TForm> form = NewForm();
+        Forget(form.Get());
+        const System::TObject* formObject = form.Get();
+        const System::TObject* sender = nullptr;
+        std::u16string handled;
+        Application->OnException = [&](System::TObject* from, const System::Exception& e) {
+            sender = from, handled = e.Message;
+            if (c.OnException) c.OnException();
+        };
+        form->OnDestroy = [&](System::TObject*) { c.Destroy(); };
+        form = nullptr;
+        EXPECT_EQ(handled, c.Handled);
+        EXPECT_EQ(sender, c.Handled.empty() ? nullptr : formObject);
+        EXPECT_EQ(debug.Written(), c.Written);
+        EXPECT_TRUE(Screen->Forms.empty());
+    }
+    Application->OnException = nullptr;
 }
 
 TEST_F(FormsHarness, DialogKeysReachButtonsMoveTheFocusAndOfferAccelerators) {
