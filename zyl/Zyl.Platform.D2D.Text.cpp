@@ -29,6 +29,7 @@ struct TLayoutEntry {
     std::u16string Key;
     TComPtr<IDWriteTextLayout> Layout;
     int32_t Offset = 0;
+    float Squeeze = 1.0f;
 };
 
 // Shared by every canvas until the process ends.
@@ -97,6 +98,17 @@ TD2DCanvas::~TD2DCanvas() {
     }
 }
 
+float TD2DCanvas::CharacterHeight(int32_t fontHeight) const {
+    // A negative height asks an outline font for that character height, and
+    // GDI draws it at exactly that size; Wine's metrics round the cell and
+    // its leading apart, so that their difference misses it by a pixel at
+    // some heights (16 for -15), and every run would come out wider or
+    // narrower than GDI measures it.
+    if (fontHeight < 0 && (Metrics.tmPitchAndFamily & TMPF_VECTOR)) return -float(fontHeight);
+    const int32_t height = Metrics.tmHeight - Metrics.tmInternalLeading;
+    return float(height < 2 ? 1 : height);
+}
+
 void TD2DCanvas::RealizeGdiFont() {
     const TD2DCanvasState& s = CurrentState;
     const HDC dc = D2DMemoryDC();
@@ -122,8 +134,8 @@ void TD2DCanvas::RealizeGdiFont() {
     pGetTextMetricsW()(dc, &Metrics);
     wchar_t face[64] = {};
     pGetTextFaceW()(dc, 63, face);
-    const int32_t height = Metrics.tmHeight - Metrics.tmInternalLeading;
-    TextFormat = GetTextFormat(reinterpret_cast<const char16_t*>(face), float(height < 2 ? 1 : height), bold, italic);
+    TextFormat = GetTextFormat(reinterpret_cast<const char16_t*>(face), CharacterHeight(s.FontHeight), bold,
+                               italic);
     FontKey_ = key;
     FontRealized = true;
 }
@@ -150,10 +162,10 @@ void TD2DCanvas::DrawTextRun(int64_t x, int64_t y, const std::u16string& text, b
         });
     TTextCaches& c = Caches();
     const std::u16string key = TextLayoutKey(FontKey_, text);
-    TComPtr<IDWriteTextLayout> layout;
-    int32_t offset = 0;
-    for (int32_t i = 0; i < c.LayoutCount && !layout; ++i)
-        if (c.Layouts[size_t(i)].Key == key) layout = c.Layouts[size_t(i)].Layout, offset = c.Layouts[size_t(i)].Offset;
+    TLayoutEntry run;
+    for (int32_t i = 0; i < c.LayoutCount && !run.Layout; ++i)
+        if (c.Layouts[size_t(i)].Key == key) run = c.Layouts[size_t(i)];
+    TComPtr<IDWriteTextLayout>& layout = run.Layout;
     if (!layout) {
         const TComPtr<IDWriteFactory> factory = GetDWriteFactory();
         if (!factory || factory->CreateGdiCompatibleTextLayout(System::WStr(text), UINT32(text.size()), TextFormat.Get(),
@@ -165,36 +177,45 @@ void TD2DCanvas::DrawTextRun(int64_t x, int64_t y, const std::u16string& text, b
         DWRITE_LINE_METRICS line{};
         UINT32 lines = 0;
         layout->GetLineMetrics(&line, 1, &lines);
-        offset = lines >= 1 ? int32_t(RoundTiesToEven(double(Metrics.tmAscent) - double(line.baseline))) : 0;
+        run.Offset = lines >= 1 ? int32_t(RoundTiesToEven(double(Metrics.tmAscent) - double(line.baseline))) : 0;
+        // Controls lay text out by GDI's extents; DirectWrite joins some
+        // letters ("fi") that GDI measures apart and may come out wider. Such
+        // a run is drawn narrowed to its extent, so that a label it fills
+        // keeps its last glyph; a run that fits is drawn as laid out.
+        DWRITE_TEXT_METRICS size{};
+        if (extent.cx > 0 && layout->GetMetrics(&size) == S_OK &&
+            size.widthIncludingTrailingWhitespace > float(extent.cx))
+            run.Squeeze = float(extent.cx) / size.widthIncludingTrailingWhitespace;
         if (text.size() <= LongestCachedText) {
-            c.Layouts[size_t(c.LayoutNext)] = {key, layout, offset};
+            c.Layouts[size_t(c.LayoutNext)] = {key, layout, run.Offset, run.Squeeze};
             c.LayoutCount = std::max(c.LayoutCount, c.LayoutNext + 1);
             c.LayoutNext = (c.LayoutNext + 1) % LayoutCacheSize;
         }
     }
     // The DirectWrite baseline then falls on GDI's, y + ascent.
-    const D2D1_POINT_2F origin = D2D1::Point2F(float(x), float(y + offset));
+    const D2D1_POINT_2F origin = D2D1::Point2F(float(x), float(y + run.Offset));
+    const D2D1::Matrix3x2F squeeze = D2D1::Matrix3x2F::Scale(run.Squeeze, 1.0f, D2D1::Point2F(float(x), float(y)));
+    const auto drawLayout = [&](const D2D1_MATRIX_3X2_F& transform) {
+        Target()->SetTransform(transform);
+        if (ID2D1Brush* brush = SolidBrushFor(s.FontColor))
+            Target()->DrawTextLayout(origin, layout.Get(), brush, D2D1_DRAW_TEXT_OPTIONS_NONE);
+        Target()->SetTransform(D2D1::Matrix3x2F::Identity());
+    };
     if (s.TextAngle == 0) {
         // Room for glyphs that overhang their cell: 2 pixels left, 4 right, 1 below.
-        ForEachPiece(x - 2, y, x + extent.cx + 4, y + extent.cy + 1, true, [&](const D2D1_RECT_F&) {
-            if (ID2D1Brush* brush = SolidBrushFor(s.FontColor))
-                Target()->DrawTextLayout(origin, layout.Get(), brush, D2D1_DRAW_TEXT_OPTIONS_NONE);
-        });
+        ForEachPiece(x - 2, y, x + extent.cx + 4, y + extent.cy + 1, true,
+                     [&](const D2D1_RECT_F&) { drawLayout(squeeze); });
         return;
     }
     if (ClipRectsInUse(s.ClipRects, s.ClipCount) == 0) return;
     const double a = double(s.TextAngle) / 10.0 * 3.141592653589793 / 180.0;
     const float sn = float(std::sin(a)), cs = float(std::cos(a)), fx = float(x), fy = float(y);
     // Turns the drawing counter-clockwise on the screen about (x, y).
-    const D2D1_MATRIX_3X2_F turn =
+    const D2D1::Matrix3x2F turn =
         D2D1::Matrix3x2F(cs, -sn, sn, cs, fx - (sn * fy + cs * fx), sn * fx - cs * fy + fy);
     const TClipBox box = ClipRectsBounds(s.ClipRects, s.ClipCount);
-    ForEachPiece(box.Left, box.Top, box.Right, box.Bottom, true, [&](const D2D1_RECT_F&) {
-        Target()->SetTransform(turn);
-        if (ID2D1Brush* brush = SolidBrushFor(s.FontColor))
-            Target()->DrawTextLayout(origin, layout.Get(), brush, D2D1_DRAW_TEXT_OPTIONS_NONE);
-        Target()->SetTransform(D2D1::Matrix3x2F::Identity());
-    });
+    ForEachPiece(box.Left, box.Top, box.Right, box.Bottom, true,
+                 [&](const D2D1_RECT_F&) { drawLayout(squeeze * turn); });
 }
 
 void TD2DCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {

@@ -302,6 +302,9 @@ private:
     void SoftwareBlit(TD2DSurface* source, const TSurfaceCopyRects& rects, int32_t rop, bool copyAlpha);
 
     void RealizeGdiFont();
+    // The size of the DirectWrite format, in pixels: the character height
+    // GDI draws the realised font at.
+    float CharacterHeight(int32_t fontHeight) const;
     void DrawTextRun(int64_t x, int64_t y, const std::u16string& text, bool fillBackground);
 
     std::vector<TD2DCanvasState> SaveStack;

@@ -2,14 +2,17 @@
 // ZYL_CANVAS (the program's own chain when unset): an engine from the
 // wizard tests' script with a scripted provider, driven by its Next button
 // through the welcome, destination, options and ready pages, held on the
-// installing page with the bar at 420 per mille, then the finish page of
-// that run and the finish page of a second wizard whose install fails.
+// installing page with the bar at 420 per mille and a status line that
+// fills its label, then the finish page of that run and the finish page of
+// a second wizard whose install fails.
 // Prints "backend=" and the active backend, then per page "page NAME", one
 // "expect x y r g b" line per screen point whose colour the page decides
-// (client points moved to the screen), "ready" once the page is on the
-// screen, and waits for a line on its standard input before going on; it
-// ends after the last page or when its input ends. A client area other
-// than 780 x 520 is reported as a "fault" line.
+// (client points moved to the screen), an "ink left top right bottom edge"
+// line for the status line (its ink must end where a GDI run of the same
+// text ends), "ready" once the page is on the screen, and waits for a line
+// on its standard input before going on; it ends after the last page or
+// when its input ends. A client area other than 780 x 520 is reported as a
+// "fault" line.
 #include <windows.h>
 
 #include <atomic>
@@ -25,6 +28,8 @@
 #include "ScreenProbe.h"
 #include "System.Remainder.Os.h"
 #include "System.Remainder.Text.h"
+#include "Zyl.Platform.Win.h"
+#include "Zyl.Test.Image.h"
 
 using namespace KS;
 using namespace KS::TestSupport;
@@ -121,6 +126,11 @@ public:
     void Expect(int x, int y, TRgb rgb) {
         std::printf("expect %ld %ld %d %d %d\n", origin_.x + x, origin_.y + y, rgb.R, rgb.G, rgb.B);
     }
+    // The ink inside a client box must end at `edge`, a client column.
+    void ExpectInkEnd(const Zyl::TRect& box, int edge) {
+        std::printf("ink %ld %ld %ld %ld %ld\n", origin_.x + box.Left, origin_.y + box.Top, origin_.x + box.Right,
+                    origin_.y + box.Bottom, origin_.x + edge);
+    }
     void Await() {
         std::fflush(stdout);
         input_.AwaitNext(app_);
@@ -134,6 +144,49 @@ private:
 
 void Next(TWizardForm& form) {
     form.NextButton->OnButtonClick(form.NextButton);
+}
+
+// The control's box in its form's client area.
+Zyl::TRect ClientBox(Zyl::TControl& control, Zyl::TCustomForm& form) {
+    Zyl::TRect box{0, 0, control.Width(), control.Height()};
+    for (Zyl::TControl* c = &control; c && c != &form; c = c->Parent()) {
+        box.Left += c->Left(), box.Right += c->Left();
+        box.Top += c->Top(), box.Bottom += c->Top();
+    }
+    return box;
+}
+
+// The label's font on a GDI canvas of the label's size, with white under
+// the text.
+TRef<Zyl::TPlatformCanvas> GdiLabelCanvas(Zyl::TLabel& label, TRef<Zyl::TPlatformSurface>& surface) {
+    surface = MakeRef<Zyl::TWinSurface>(label.Width(), label.Height(), false);
+    TRef<Zyl::TPlatformCanvas> canvas = surface->CreateCanvas();
+    canvas->FillRect(0, 0, label.Width(), label.Height(), 0xFFFFFF);
+    canvas->SetFont(label.Font()->Name(), label.Font()->Height(), int32_t(label.Font()->Style()) & 15, 0);
+    canvas->SetBackground(0xFFFFFF, true);
+    return canvas;
+}
+
+// A status line that fills the label, to the last two pixels, with a number
+// at its end: the text a wrong drawing cuts first.
+std::u16string FillingStatus(Zyl::TLabel& label) {
+    TRef<Zyl::TPlatformSurface> surface;
+    const TRef<Zyl::TPlatformCanvas> canvas = GdiLabelCanvas(label, surface);
+    std::u16string text = u"Baixando e instalando: 46";
+    for (int32_t w = 0, h = 0;; text += u'6') {
+        canvas->TextExtent(text + u'6', w, h);
+        if (w > label.Width() - 2) return text;
+    }
+}
+
+// The column after the last inked one of a GDI run of the label's text.
+int GdiInkEnd(Zyl::TLabel& label) {
+    TRef<Zyl::TPlatformSurface> surface;
+    TRef<Zyl::TPlatformCanvas> canvas = GdiLabelCanvas(label, surface);
+    canvas->TextOut(0, 0, label.GetText());
+    canvas = nullptr;
+    surface->FinishDrawing();
+    return Zyl::Testing::InkBox(*surface).Right;
 }
 
 // A wizard for the script on the provider, shown as the program shows it.
@@ -164,11 +217,18 @@ int main() {
     const TRef<TScriptedProvider> succeeding = MakeRef<TScriptedProvider>();
     TWizardForm* shown = nullptr;
     succeeding->OnInstall = [&](TSetupEngine&, TSetupObserver& observer) {
+        Zyl::TLabel& status = *shown->StatusLabel;
+        observer.Status(FillingStatus(status));
         observer.Progress(420, 1000);
         probe.Show("installing", *shown, 4, false);
         // The bar of 474 pixels at 42 %: its fill ends at 199, the track goes on.
         probe.Expect(230 + 38 + 100, 104 + 96 + 31, Accent);
         probe.Expect(230 + 38 + 300, 104 + 96 + 31, Track);
+        // The soft canvas measures and draws with fonts of its own.
+        if (Zyl::ActiveCanvasBackendName() != u"soft") {
+            const Zyl::TRect box = ClientBox(status, *shown);
+            probe.ExpectInkEnd(box, box.Left + GdiInkEnd(status));
+        }
         probe.Await();
         return true;
     };

@@ -8,10 +8,13 @@ names a PNG file that keeps each screenshot.
 The probe prints "backend=" and its canvas backend, then for each page it
 shows: optionally "page NAME" and "client x y width height" (its window's
 client area on the screen), one line "expect x y r g b" per pixel it names,
-then "ready". A probe that named its page waits for a line on its standard
-input before the next page; the kept screenshot of a named page has the name
-before the file's extension and shows only the client area when the probe
-gave it. A "fault ..." line fails the test."""
+any lines "ink left top right bottom edge" (the inked pixels of that screen
+box must end at the column edge, within one: a pixel is ink when some
+colour byte is a quarter of the way to black), then "ready". A probe that
+named its page waits for a line on its standard input before the next page;
+the kept screenshot of a named page has the name before the file's
+extension and shows only the client area when the probe gave it. A
+"fault ..." line fails the test."""
 import glob
 import json
 import os
@@ -62,6 +65,20 @@ def differences(expected, width, rgb):
     return failures
 
 
+def ink_differences(inks, width, rgb):
+    failures = []
+    for left, top, right, bottom, edge in inks:
+        end = left
+        for y in range(top, bottom):
+            for x in range(end, right):
+                at = (y * width + x) * 3
+                if min(rgb[at:at + 3]) < 192:
+                    end = x + 1
+        if abs(end - edge) > 1:
+            failures.append(f"ink in ({left},{top})-({right},{bottom}) ends at {end}, expected at {edge}")
+    return failures
+
+
 def kept_name(page):
     if page is None:
         return keep
@@ -69,14 +86,14 @@ def kept_name(page):
     return f"{stem}-{page}{extension}"
 
 
-def check_page(folder, page, client, expected):
+def check_page(folder, page, client, expected, inks):
     """Failures of the page's pixels; the display may show the frame a little
     after "ready" on a loaded machine (Direct2D's first frames on a fresh
     prefix, with every test starting at once, took seconds), so look again
     while the probe runs."""
     for attempt in range(25):
         xwd, width, rgb = screenshot(folder)
-        failures = differences(expected, width, rgb)
+        failures = differences(expected, width, rgb) + ink_differences(inks, width, rgb)
         if not failures or process.poll() is not None:
             break
         time.sleep(0.8)
@@ -95,7 +112,7 @@ if keep:
 process = subprocess.Popen([emulator, probe, "6"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                            env=environment)
 lines, failures, pages = [], [], 0
-page, client, expected = None, None, []
+page, client, expected, inks = None, None, [], []
 with tempfile.TemporaryDirectory() as folder:
     for line in process.stdout:
         line = line.strip()
@@ -112,15 +129,17 @@ with tempfile.TemporaryDirectory() as folder:
         elif words[0] == "expect":
             x, y, r, g, b = map(int, words[1:])
             expected.append([x, y, [r, g, b], "pixel named by the probe"])
+        elif words[0] == "ink":
+            inks.append(list(map(int, words[1:])))
         elif words[0] == "ready":
             assert f"backend={backend}" in lines, lines
             assert expected + from_files, "no pixel to check"
-            failures += check_page(folder, page, client, expected + from_files)
+            failures += check_page(folder, page, client, expected + from_files, inks)
             pages += 1
             if page is not None:
                 process.stdin.write("next\n")
                 process.stdin.flush()
-            page, client, expected = None, None, []
+            page, client, expected, inks = None, None, [], []
 process.stdin.close()
 process.wait(timeout=60)
 assert pages, lines

@@ -1,5 +1,6 @@
 #include "Zyl.Test.Image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -144,6 +145,18 @@ std::string PixelsOffHatchRows(TPlatformSurface& surface, int32_t background, in
             if (y % 8 != row && off.size() < 200) off += std::to_string(x) + "," + std::to_string(y) + " ";
         }
     return off;
+}
+
+TInkBox InkBox(TPlatformSurface& surface) {
+    TInkBox box{surface.Width(), surface.Height(), 0, 0};
+    for (int32_t y = 0; y < surface.Height(); ++y)
+        for (int32_t x = 0; x < surface.Width(); ++x) {
+            const int32_t p = surface.PixelAt(x, y);
+            if (std::min({p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF}) >= 192) continue;
+            box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x + 1),
+                   std::max(box.Bottom, y + 1)};
+        }
+    return box.Right > 0 ? box : TInkBox{};
 }
 
 } // namespace Zyl::Testing

@@ -80,4 +80,12 @@ struct TUnusableServices {
 };
 std::vector<TUnusableServices> UnusableServices();
 
+// The box of a surface's ink, right and bottom exclusive, all 0 without ink:
+// a pixel is ink when some colour byte lies a quarter of the way from white
+// to black or further, which leaves the faint fringe of antialiasing out.
+struct TInkBox {
+    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+TInkBox InkBox(TPlatformSurface& surface);
+
 } // namespace Zyl::Testing
