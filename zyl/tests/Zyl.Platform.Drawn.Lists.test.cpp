@@ -135,6 +135,31 @@ TEST_F(DrawnListBox, SortingIsStableOnLowerCasedUnsignedUnits) {
     EXPECT_TRUE(List->Items[2].Selected); // the flag moved with its item
 }
 
+// InsertItem and SetItem leave a sorted list as they find it; AddItem still
+// puts the text before the first item that compares greater.
+TEST_F(DrawnListBox, SortedAddGoesBeforeTheFirstGreaterItemInAnyOrder) {
+    struct Case {
+        const char* name;
+        std::function<void()> unsort;
+        const char16_t* added;
+        int32_t index;
+        std::vector<std::u16string> texts;
+    };
+    const Case cases[] = {
+        {"inserted out of order", [&] { List->InsertItem(0, u"c"); }, u"b", 0, {u"b", u"c", u"a", u"b"}},
+        {"replaced out of order", [&] { List->SetItem(0, u"z"); }, u"c", 0, {u"c", u"z", u"b"}},
+        {"nothing greater", [&] { List->SetItem(0, u"b"); List->SetItem(1, u"a"); }, u"b", 2, {u"b", u"a", u"b"}},
+    };
+    for (const Case& c : cases) {
+        List->ClearItems();
+        List->SortItems(true);
+        Fill({u"a", u"b"});
+        c.unsort();
+        EXPECT_EQ(List->AddItem(c.added), c.index) << c.name;
+        EXPECT_EQ(Texts(), c.texts) << c.name;
+    }
+}
+
 TEST_F(DrawnListBox, ItemOperationsKeepTheCurrentItem) {
     Fill({u"a", u"b", u"c", u"d"});
     struct Case {
