@@ -123,6 +123,10 @@ void TDrawnListBox::SortItems(bool sorted) {
                      [](const auto& a, const auto& b) { return CompareListText(a.Text, b.Text) < 0; });
     InOrder = true;
     ItemIndex = -1;
+    // In single selection the flags follow the current item: with none, a
+    // flag left set would paint its row as selected.
+    if (!MultiSelect)
+        for (auto& item : Items) item.Selected = false;
     Invalidate();
 }
 

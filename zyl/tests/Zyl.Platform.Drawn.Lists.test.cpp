@@ -126,13 +126,14 @@ TEST_F(DrawnListBox, SortingIsStableOnLowerCasedUnsignedUnits) {
 
     List->SortItems(false);
     List->ClearItems();
+    List->SetMultiSelect(true);
     Fill({u"c", u"B", u"a"});
     List->SetItemIndex(2);
     List->SetItemSelected(0, true);
     List->SortItems(true);
     EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"a", u"B", u"c"}));
     EXPECT_EQ(List->ItemIndex, -1);
-    EXPECT_TRUE(List->Items[2].Selected); // the flag moved with its item
+    EXPECT_EQ(Selected(), "001"); // the flag moved with its item
 }
 
 // InsertItem and SetItem leave a sorted list as they find it; AddItem still
@@ -158,6 +159,24 @@ TEST_F(DrawnListBox, SortedAddGoesBeforeTheFirstGreaterItemInAnyOrder) {
         EXPECT_EQ(List->AddItem(c.added), c.index) << c.name;
         EXPECT_EQ(Texts(), c.texts) << c.name;
     }
+}
+
+// After a sort in single selection no row is current, and none is painted
+// as selected either.
+TEST_F(DrawnListBox, SortInSingleSelectionLeavesNoRowSelected) {
+    Fill({u"c", u"b", u"a"});
+    List->SetItemIndex(0);
+    List->SortItems(true);
+    EXPECT_EQ(List->ItemIndex, -1);
+    EXPECT_EQ(List->GetSelectedCount(), 0);
+    Render();
+    // Rows 0..2 span window y 11..58; their middles, right of any text.
+    for (int32_t row = 0; row < 3; ++row) EXPECT_EQ(Px(100, RowY(row)), C(0)) << row;
+    // The next selection is the only one painted.
+    List->SetItemIndex(1);
+    Render();
+    EXPECT_EQ(Px(100, RowY(1)), C(7));
+    EXPECT_EQ(Px(100, RowY(2)), C(0));
 }
 
 TEST_F(DrawnListBox, ItemOperationsKeepTheCurrentItem) {
