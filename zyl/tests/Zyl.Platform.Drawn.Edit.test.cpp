@@ -638,6 +638,57 @@ TEST_F(DrawnEdit, IndicesNeverLeaveTheText) {
     EXPECT_EQ(box->CharIndexAt(DrawnMeasureCanvas().Get(), 0, 0), 0);
 }
 
+// Without a measuring canvas (no platform services, or services that make no
+// surface) a box measures every text as 0 wide and 0 tall, as the list box
+// does, and its keys, clicks and line queries still act on the text. The
+// canvas, once made, is kept for the process: this runs in a process of its
+// own, before anything has made it.
+TEST(DrawnEditWithoutMeasuring, KeysClicksAndLineQueriesMeasureNothing) {
+    ASSERT_FALSE(DrawnMeasureCanvas()) << "the measuring canvas exists already: run this test alone";
+    const auto failing = MakeRef<TMemoryServices>();
+    failing->FailCreateSurface = true;
+    for (const TRef<TPlatformServices>& services : {TRef<TPlatformServices>(), TRef<TPlatformServices>(failing)}) {
+        SCOPED_TRACE(services ? "surface refused" : "no services");
+        const TScopedPlatformServices scoped(services);
+        const auto app = MakeRef<TDrawnApp>(MakeRef<TOffscreenApp>());
+        const TRef<TPlatformControl> edit = app->CreateEdit(), memo = app->CreateMemo(), empty = app->CreateMemo();
+        auto& line = static_cast<TDrawnTextBox&>(*edit);
+        auto& lines = static_cast<TDrawnTextBox&>(*memo);
+        auto& none = static_cast<TDrawnTextBox&>(*empty);
+        for (TDrawnTextBox* box : {&line, &lines, &none}) box->SetBounds(0, 0, 100, 40);
+        line.SetText(u"abc");
+        lines.SetText(u"ab\ncd");
+
+        line.KeyDown(PlatformKeyEnd, 0);
+        EXPECT_EQ(line.CaretPos, 3);
+        line.KeyPress(u'x');
+        EXPECT_EQ(line.Text, u"abcx");
+        line.MouseDown(1, 5, MouseButtonLeft, 0);
+        EXPECT_EQ(line.CaretPos, 0);
+        line.MouseMove(60, 5, 0);
+        EXPECT_EQ(line.CaretPos, 4); // every character 0 wide: the end of the line
+        line.MouseUp(60, 5, MouseButtonLeft, 0);
+        EXPECT_EQ(line.GetLineCount(), 1);
+
+        EXPECT_EQ(lines.GetLineCount(), 2);
+        EXPECT_EQ(lines.LineFromCharIndex(4), 1);
+        EXPECT_EQ(lines.LineStartIndex(1), 3);
+        lines.KeyDown(PlatformKeyDown, 0);
+        EXPECT_EQ(lines.LineFromCharIndex(lines.CaretPos), 1);
+        lines.MouseWheel(5, 5, -120, 0);
+        lines.TextBoxScroll(true, 1, 0);
+        lines.ScrollCaretIntoView();
+        EXPECT_EQ(lines.TopLine, 1);
+
+        EXPECT_EQ(none.GetLineCount(), 1);
+        none.KeyDown(PlatformKeyReturn, 0);
+        none.KeyPress(u'z');
+        EXPECT_EQ(none.Text, u"\nz");
+        EXPECT_EQ(none.GetLineCount(), 2);
+        EXPECT_FALSE(DrawnMeasureCanvas());
+    }
+}
+
 // A look at the boxes as a user sees them, written where a person can open it.
 TEST_F(DrawnEdit, Screenshot) {
     const auto edit = Box(false, 150, 24);
