@@ -3,18 +3,24 @@
 // destruction and mouse, wheel and key messages routed through the
 // containers, and drags: sources, accepting targets, handlers that destroy
 // the drop target or the source, start objects, Escape and the drag timer.
-// After each step every control is listed exactly once by its parent, every
-// listed child names its container as parent, and an active drag is
-// unfinished and names only living controls.
+// Roots may take their platform widgets in an offscreen window, which then
+// paints the tree and routes pointer input to it, so nested offscreen
+// controls meet the extreme bounds too. After each step every control is
+// listed exactly once by its parent, every listed child names its container
+// as parent, and an active drag is unfinished and names only living
+// controls.
 //
 // Input: one byte per step followed by its arguments, one byte each. Step
-// bytes from 0xF0 up are the drag steps; below, the step is the byte mod 9.
+// bytes from 0xF0 up are the drag steps, from 0xE0 to 0xEF the window steps;
+// below, the step is the byte mod 9.
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "KsFuzz.h"
 #include "Zyl.Controls.h"
 #include "Zyl.Platform.Offscreen.h"
+#include "Zyl.Platform.Soft.h"
 
 using namespace Zyl;
 using System::MakeRef;
@@ -86,13 +92,73 @@ void CheckTree(const std::vector<TRef<TControl>>& pool) {
     }
 }
 
+// A platform widget taken out of its parent keeps its counted reference to
+// that parent (RemoveFromParent leaves Parent set), so moving the former
+// parent inside it closes a loop of references. The application lists the
+// widgets alive, and the run disposes those still alive at its end.
+class TListedControl : public TOffscreenControl {
+public:
+    explicit TListedControl(std::set<TListedControl*>& alive) : alive_(alive) { alive_.insert(this); }
+    ~TListedControl() override { alive_.erase(this); }
+
+private:
+    std::set<TListedControl*>& alive_;
+};
+
+class TListingApp : public TOffscreenApp {
+public:
+    std::set<TListedControl*> Alive;
+    TRef<TPlatformControl> CreateCustomControl() override { return MakeRef<TListedControl>(Alive); }
+    void DisposeAlive() {
+        for (TListedControl* control : std::vector<TListedControl*>(Alive.begin(), Alive.end()))
+            if (Alive.contains(control)) control->Dispose();
+    }
+};
+
+// Step 0: a root takes its platform widget, placed in the window at its
+// position. 1: the window paints everything. 2: a pointer message at a
+// point that may lie far outside the window.
+template <class Pick>
+void WindowStep(TReader& in, uint8_t op, TOffscreenApp& app, TRef<TOffscreenWindow>& window, Pick pick) {
+    if (!window) {
+        // The window's surface comes from the platform services.
+        if (!CurrentPlatformServices()) SetCurrentPlatformServices(MakeRef<TSoftServices>());
+        window = MakeRef<TOffscreenWindow>(&app);
+        window->SetSize(64, 48);
+    }
+    switch (op % 3) {
+    case 0:
+        if (auto* root = dynamic_cast<TWinControl*>(pick()); root && !root->Parent()) {
+            root->HandleNeeded();
+            window->AddChild(root->GetPlatformControl(), root->Left(), root->Top());
+        }
+        break;
+    case 1:
+        window->Invalidate();
+        window->RenderWindowSurface();
+        break;
+    default: {
+        const uint8_t kind = in.Byte();
+        const int32_t x = in.Coordinate(), y = in.Coordinate();
+        switch (kind % 4) {
+        case 0: window->RouteMouseMove(x, y, 0); break;
+        case 1: window->RouteMouseDown(x, y, MouseButtonLeft, 0); break;
+        case 2: window->RouteMouseUp(x, y, MouseButtonLeft, 0); break;
+        default: window->RouteMouseWheel(x, y, -120, 0); break;
+        }
+        break;
+    }
+    }
+}
+
 } // namespace
 
 void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     TReader in(data);
-    // The drag timer's clock; no control gets a platform widget.
-    auto app = MakeRef<TOffscreenApp>();
+    // The drag timer's clock and the maker of platform widgets.
+    auto app = MakeRef<TListingApp>();
     SetPlatformAppInstance(app.Get());
+    TRef<TOffscreenWindow> window;
     TPool pool;
     // The screen is the roots' shared plane.
     ControlAtScreenPointHook = [&pool](int32_t sx, int32_t sy, int32_t& lx, int32_t& ly) -> TControl* {
@@ -122,6 +188,12 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
                 }
                 break;
             }
+            CheckTree(pool);
+            CheckDrag(pool);
+            continue;
+        }
+        if (op >= 0xE0) {
+            WindowStep(in, op, *app, window, pick);
             CheckTree(pool);
             CheckDrag(pool);
             continue;
@@ -197,5 +269,8 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     // Break every parent link so that nothing keeps a control alive.
     for (const TRef<TControl>& c : pool) c->SetParent(nullptr);
     pool.clear();
+    // The window and its controls hold each other.
+    if (window) window->Dispose();
+    app->DisposeAlive();
     SetPlatformAppInstance(nullptr);
 }

@@ -1,8 +1,10 @@
 // The drawn list box under random edits and input: inserting, adding,
-// deleting, clearing, sorting, keys, typed characters, mouse presses,
-// drags and the wheel, resizing and row heights, with a paint at the end.
-// After every step the current item is -1 or an item, the anchor is an
-// item (0 for an empty list) and the top row is where ClampTop keeps it.
+// replacing, deleting, clearing, sorting, keys, typed characters, mouse
+// presses, drags and the wheel, resizing and row heights, with a paint at
+// the end. After every step the current item is -1 or an item, the anchor
+// is an item (0 for an empty list) and the top row is where ClampTop keeps
+// it. An added text goes to the end, or in a sorted list before the first
+// item that compares greater, whatever order the items are in.
 //
 // Input: one operation byte followed by its argument bytes, repeated.
 #include "KsFuzz.h"
@@ -34,6 +36,16 @@ void Check(TDrawnListBox& list) {
     KS_FUZZ_CHECK(list.TopIndex == list.ClampTop(list.TopIndex));
 }
 
+// Adds text and checks where it went against a search of every item.
+void Add(TDrawnListBox& list, const std::u16string& text) {
+    int32_t expected = 0;
+    while (expected < list.Count() &&
+           !(list.Sorted && CompareListText(text, list.Items[size_t(expected)].Text) < 0))
+        ++expected;
+    KS_FUZZ_CHECK(list.AddItem(text) == expected);
+    KS_FUZZ_CHECK(list.Items[size_t(expected)].Text == text);
+}
+
 constexpr int32_t Keys[] = {KeySpace, KeyHome, KeyUp, KeyDown, KeyPageUp, KeyPageDown, KeyEnd, KeyLeft};
 
 } // namespace
@@ -59,7 +71,7 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
     for (int32_t steps = 0; in.More() && steps < 400; ++steps) {
         switch (in.Byte() % 14) {
         case 0: list.InsertItem(int32_t(int8_t(in.Byte())), Text(in)); break;
-        case 1: list.AddItem(Text(in)); break;
+        case 1: Add(list, Text(in)); break;
         case 2: list.DeleteItem(int32_t(int8_t(in.Byte()))); break;
         case 3: list.ClearItems(); break;
         case 4: list.SortItems(in.Byte() & 1); break;
@@ -76,6 +88,8 @@ void KsFuzz::FuzzOne(std::span<const uint8_t> data) {
             if (what % 4 == 1) list.SetTopIndex(int32_t(int8_t(in.Byte())));
             if (what % 4 == 2) list.SetItemHeight(int32_t(int8_t(in.Byte())) % 40);
             if (what % 4 == 3) list.SetMultiSelect(in.Byte() & 1);
+            // A replaced text, which may leave a sorted list out of order.
+            if (what & 0x80) list.SetItem(int32_t(int8_t(in.Byte())) % 16, Text(in));
             break;
         }
         case 13: list.SetBounds(0, 0, in.Byte(), in.Byte()); break;

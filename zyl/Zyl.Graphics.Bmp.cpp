@@ -126,9 +126,11 @@ bool ReadLayout(const uint8_t* data, int32_t size, TBmpLayout& layout) {
     return layout.Offset >= 0 && layout.Offset + layout.Stride * layout.Height <= size;
 }
 
-// Opaque palette words; entries the file lacks stay 0.
+// Opaque palette words. Entries the file lacks are black, and opaque too:
+// a palette image makes a surface without alpha.
 std::array<uint32_t, 256> ReadPalette(const uint8_t* data, int32_t size, const TBmpLayout& layout) {
-    std::array<uint32_t, 256> palette{};
+    std::array<uint32_t, 256> palette;
+    palette.fill(0xFF000000u);
     if (layout.BitsPerPixel > 8) return palette;
     const int64_t count = std::min<int64_t>(layout.ColoursUsed ? layout.ColoursUsed : 1 << layout.BitsPerPixel, 256);
     const int64_t entrySize = layout.Core ? 3 : 4;

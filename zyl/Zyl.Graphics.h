@@ -27,12 +27,6 @@
 
 namespace Zyl {
 
-// Pixel arithmetic is done in 64 bits and brought back with this, so extreme
-// coordinates and sizes saturate instead of overflowing.
-constexpr int32_t ClampToInt32(int64_t value) {
-    return value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : int32_t(value);
-}
-
 // ---- Colours -------------------------------------------------------------------
 
 // Bit 31 clear: $00BBGGRR. Bit 31 set: a system colour whose low byte indexes

@@ -22,8 +22,9 @@ std::u16string TDrawnTextBox::DisplayText(int32_t start, int32_t count) const {
     return shown;
 }
 
+// Without a measuring canvas every width and the line height are 0.
 int32_t TDrawnTextBox::TextWidth(TPlatformCanvas* canvas, int32_t start, int32_t count) const {
-    if (count < 1) return 0;
+    if (count < 1 || !canvas) return 0;
     ApplyDrawnFont(canvas, ThemeColor(2));
     int32_t width = 0, height = 0;
     canvas->TextExtent(DisplayText(start, count), width, height);
@@ -41,6 +42,7 @@ TDrawnTextBox::TTextArea TDrawnTextBox::TextArea() const {
 }
 
 int32_t TDrawnTextBox::LineHeight(TPlatformCanvas* canvas) const {
+    if (!canvas) return 0;
     ApplyDrawnFont(canvas, ThemeColor(2));
     return DrawnLineHeight(canvas);
 }

@@ -13,7 +13,8 @@
 namespace Zyl {
 
 // One 8 x 8 canvas, made from the platform services on first use and kept,
-// that every text box measures with outside painting.
+// that every text box measures with outside painting. Nil without platform
+// services or when they make no surface: the boxes then measure nothing.
 System::TRef<TPlatformCanvas> DrawnMeasureCanvas();
 
 class TDrawnTextBox : public TDrawnControl {

@@ -62,6 +62,7 @@ int32_t TDrawnListBox::VisibleRows() const {
 
 void TDrawnListBox::InsertItem(int32_t index, const std::u16string& text) {
     if (index < 0 || index > Count()) index = Count();
+    InOrder = InOrder && FitsBetween(index - 1, index, text);
     Items.insert(Items.begin() + index, TDrawnListItem{text, false});
     if (ItemIndex >= index) ++ItemIndex;
     Invalidate();
@@ -69,6 +70,7 @@ void TDrawnListBox::InsertItem(int32_t index, const std::u16string& text) {
 
 void TDrawnListBox::SetItem(int32_t index, const std::u16string& text) {
     if (!IsItem(index)) return;
+    InOrder = InOrder && FitsBetween(index - 1, index + 1, text);
     Items[static_cast<size_t>(index)].Text = text;
     Invalidate();
 }
@@ -119,7 +121,12 @@ void TDrawnListBox::SortItems(bool sorted) {
     // Stable: equal texts keep their order.
     std::stable_sort(Items.begin(), Items.end(),
                      [](const auto& a, const auto& b) { return CompareListText(a.Text, b.Text) < 0; });
+    InOrder = true;
     ItemIndex = -1;
+    // In single selection the flags follow the current item: with none, a
+    // flag left set would paint its row as selected.
+    if (!MultiSelect)
+        for (auto& item : Items) item.Selected = false;
     Invalidate();
 }
 
@@ -130,6 +137,7 @@ void TDrawnListBox::SetSorted(bool ownerDraw) {
 
 void TDrawnListBox::ClearItems() {
     Items.clear();
+    InOrder = true;
     ItemIndex = -1;
     AnchorIndex = 0;
     TopIndex = 0;
@@ -139,9 +147,12 @@ void TDrawnListBox::ClearItems() {
 int32_t TDrawnListBox::AddItem(const std::u16string& text) {
     int32_t index = Count();
     if (Sorted) {
-        const auto after = std::upper_bound(Items.begin(), Items.end(), text, [](const auto& s, const auto& item) {
-            return CompareListText(s, item.Text) < 0;
-        });
+        // Before the first item that compares greater. InsertItem and SetItem
+        // may have left the items out of order: they are bisected only when
+        // known to be in order, and searched one by one otherwise.
+        const auto notGreater = [&](const TDrawnListItem& item) { return CompareListText(text, item.Text) >= 0; };
+        const auto after = InOrder ? std::partition_point(Items.begin(), Items.end(), notGreater)
+                                   : std::find_if_not(Items.begin(), Items.end(), notGreater);
         index = static_cast<int32_t>(after - Items.begin());
     }
     InsertItem(index, text);
@@ -165,6 +176,11 @@ void TDrawnListBox::DeleteItem(int32_t index) {
     KeepIndicesInRange();
     TopIndex = ClampTop(TopIndex);
     Invalidate();
+}
+
+bool TDrawnListBox::FitsBetween(int32_t before, int32_t after, const std::u16string& text) const {
+    return (!IsItem(before) || CompareListText(Items[static_cast<size_t>(before)].Text, text) <= 0) &&
+           (!IsItem(after) || CompareListText(text, Items[static_cast<size_t>(after)].Text) <= 0);
 }
 
 void TDrawnListBox::KeepIndicesInRange() { AnchorIndex = std::clamp(AnchorIndex, 0, std::max(0, Count() - 1)); }

@@ -51,6 +51,8 @@ public:
     int32_t ItemHeight = 0;
     bool MultiSelect = false;
     bool Sorted = false;
+    // The items are known to be in sorted order, so AddItem may bisect them.
+    bool InOrder = true;
     bool OwnerDraw = false;
     bool MouseSelecting = false;
     bool Border = true;
@@ -124,6 +126,9 @@ private:
     void NotifyChanged();
     // Anchor and current item back inside the items after a removal.
     void KeepIndicesInRange();
+    // Whether text stays in sorted order between the items before and after
+    // (either may lie outside the items).
+    bool FitsBetween(int32_t before, int32_t after, const std::u16string& text) const;
 };
 
 } // namespace Zyl

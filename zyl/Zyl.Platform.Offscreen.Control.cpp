@@ -144,12 +144,14 @@ void TOffscreenControl::Reserved34(bool flag) { Reserved34Flag = flag; }
 bool TOffscreenControl::HasFocus() { return Window && Window->FocusedControl.Get() == this; }
 
 void TOffscreenControl::GetWindowOrigin(int32_t& x, int32_t& y) {
-    x = 0;
-    y = 0;
+    // Bounds reach the int32 limits and controls nest: the sums saturate.
+    int64_t sumX = 0, sumY = 0;
     for (const TOffscreenControl* c = this; c; c = c->Parent.Get()) {
-        x += c->Left;
-        y += c->Top;
+        sumX += c->Left;
+        sumY += c->Top;
     }
+    x = ClampToInt32(sumX);
+    y = ClampToInt32(sumY);
 }
 
 TPlatformWindow* TOffscreenControl::GetWindow() { return Window.Get(); }

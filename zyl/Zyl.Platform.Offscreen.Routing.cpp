@@ -29,12 +29,12 @@ TOffscreenControl* TopmostAt(const std::vector<TRef<TOffscreenControl>>& list, i
     return nullptr;
 }
 
-// The point relative to the control's top-left corner.
+// The point relative to the control's top-left corner, saturated.
 void ToLocal(TOffscreenControl& control, int32_t x, int32_t y, int32_t& localX, int32_t& localY) {
     int32_t ox = 0, oy = 0;
     control.GetWindowOrigin(ox, oy);
-    localX = x - ox;
-    localY = y - oy;
+    localX = ClampToInt32(int64_t{x} - ox);
+    localY = ClampToInt32(int64_t{y} - oy);
 }
 
 } // namespace

@@ -248,7 +248,8 @@ void TOffscreenWindow::PaintControlTree(TOffscreenControl& control, TPlatformCan
     canvas.ClipRect(0, 0, control.Width, control.Height);
     if (const TRef<TPlatformEvents> sink = control.Events) sink->Paint(&canvas);
     for (const TRef<TOffscreenControl>& child : Snapshot(control.Children))
-        PaintControlTree(*child, canvas, x + child->Left, y + child->Top);
+        PaintControlTree(*child, canvas, ClampToInt32(int64_t{x} + child->Left),
+                         ClampToInt32(int64_t{y} + child->Top));
     canvas.Restore();
 }
 

@@ -13,8 +13,6 @@ namespace {
 // More rectangles than this after an exclusion collapse to their bounding box.
 constexpr int32_t kMaxClipRects = 256;
 
-int32_t ClampToInt32(int64_t v) { return SaturateInt32(v); }
-
 } // namespace
 
 TSoftCanvas::TSoftCanvas(TSoftSurface* surface)

@@ -23,9 +23,11 @@ std::vector<int32_t> ParsePenProfile(std::string_view text) {
             continue;
         }
         if (minus) ++i;
-        int32_t value = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
-        numbers.push_back(minus ? -value : value);
+        // Saturated: the magnitude stops just past what int32 holds.
+        int64_t value = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{INT32_MAX} + 1);
+        numbers.push_back(SaturateInt32(minus ? -value : value));
     }
     if (numbers.empty()) return {0, 0};
     std::vector<int32_t> profile{numbers[0], int32_t((numbers.size() - 1) / 2)};

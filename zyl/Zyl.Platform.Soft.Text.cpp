@@ -45,6 +45,17 @@ void TSoftRaster::AddToCells(int64_t row, int64_t column, int64_t m, int64_t h) 
     Cells[at + 1] += uint32_t(m * h);
 }
 
+namespace {
+
+// dx * t / dy rounded to nearest, for 0 <= t <= dy: the x offset of a line
+// running dx across and dy down, t below its top. The product takes up to
+// 83 bits for the coordinates that AddLine admits.
+int64_t CrossingOffset(int64_t dx, int64_t dy, int64_t t) {
+    return int64_t(FloorDiv<__int128>(__int128(2) * dx * t + dy, __int128(2) * dy));
+}
+
+} // namespace
+
 void TSoftRaster::AddLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     if (y0 == y1) return;
     const int64_t dir = y0 < y1 ? 1 : -1;
@@ -57,8 +68,8 @@ void TSoftRaster::AddLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     const int64_t rightEdge = 256 * int64_t(Width);
     for (int64_t r = first; r <= last; ++r) {
         const int64_t sTop = std::max(yt, 256 * r), sBot = std::min(yb, 256 * r + 256);
-        const int64_t xA = xt + FloorDiv(2 * dx * (sTop - yt) + dy, 2 * dy);
-        const int64_t xB = xt + FloorDiv(2 * dx * (sBot - yt) + dy, 2 * dy);
+        const int64_t xA = xt + CrossingOffset(dx, dy, sTop - yt);
+        const int64_t xB = xt + CrossingOffset(dx, dy, sBot - yt);
         const int64_t yA = sTop - 256 * r, yB = sBot - 256 * r;
         int64_t x = xA <= xB ? xA : xB, y = xA <= xB ? yA : yB;
         int64_t rx = xA <= xB ? xB : xA;

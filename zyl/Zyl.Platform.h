@@ -38,6 +38,12 @@ using System::TRef;
 // ---------------------------------------------------------------------------
 // Values that cross the interface (all int32).
 
+// Pixel arithmetic is done in 64 bits and brought back with this, so extreme
+// coordinates and sizes saturate instead of overflowing.
+constexpr int32_t ClampToInt32(int64_t value) {
+    return value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : int32_t(value);
+}
+
 // Key codes of KeyDown and KeyUp: X Window System key symbols. Letters give
 // their lower-case codes whatever Shift says; digits of the main block give
 // '0'..'9'.

@@ -135,14 +135,24 @@ TEST(BmpDecode, Variants) {
              f.Rows = {{0x21, 0x00}};
          }),
          false, {0xFFFF0000, 0xFFFFFFFF, 0xFF102030}},
-        {"8 bits, entries past the palette are 0", With([](TBmpFile& f) {
+        // The surface has no alpha, so what the palette lacks is opaque black.
+        {"8 bits, entries past the palette are opaque black", With([](TBmpFile& f) {
              f.Width = 3;
              f.Bits = 8;
              f.ColoursUsed = 3;
              f.Palette = kPalette;
              f.Rows = {{2, 1, 7}};
          }),
-         false, {0xFFFF0000, 0xFFFFFFFF, 0}},
+         false, {0xFFFF0000, 0xFFFFFFFF, 0xFF000000}},
+        // The file ends inside the second entry; its one row is the "BM" at
+        // the start, whose first bits are 0 and 1.
+        {"1 bit, an entry cut by the end of the file is opaque black", With([](TBmpFile& f) {
+             f.Width = 2;
+             f.Bits = 1;
+             f.Palette = TBytes(kPalette.begin(), kPalette.begin() + 6);
+             f.Offset = 0;
+         }),
+         false, {0xFF102030, 0xFF000000}},
         {"core header, 3-byte entries", With([](TBmpFile& f) {
              f.HeaderSize = 12;
              f.Width = 3;
@@ -236,12 +246,12 @@ TEST(BmpDecode, Variants) {
          }),
          true, {0xFFFF0000}},
         // A header size near 2^32 once wrapped the palette positions below the data.
-        {"huge header size: palette left 0, file kept", With([](TBmpFile& f) {
+        {"huge header size: palette black, file kept", With([](TBmpFile& f) {
              f.Bits = 8;
              f.Rows = {{1}};
              f.Offset = 54;
          }),
-         false, {0}},
+         false, {0xFF000000}},
     };
     const TRef<TMemoryServices> services = PaddedServices();
     for (const TDecodeCase& c : cases) {

@@ -638,7 +638,60 @@ TEST_F(DrawnEdit, IndicesNeverLeaveTheText) {
     EXPECT_EQ(box->CharIndexAt(DrawnMeasureCanvas().Get(), 0, 0), 0);
 }
 
-// A look at the boxes as a user sees them, written where a person can open it.
+// Without a measuring canvas (no platform services, or services that make no
+// surface) a box measures every text as 0 wide and 0 tall, as the list box
+// does, and its keys, clicks and line queries still act on the text. The
+// canvas, once made, is kept for the process: this runs in a process of its
+// own, before anything has made it.
+TEST(DrawnEditWithoutMeasuring, KeysClicksAndLineQueriesMeasureNothing) {
+    ASSERT_FALSE(DrawnMeasureCanvas()) << "the measuring canvas exists already: run this test alone";
+    const auto failing = MakeRef<TMemoryServices>();
+    failing->FailCreateSurface = true;
+    for (const TRef<TPlatformServices>& services : {TRef<TPlatformServices>(), TRef<TPlatformServices>(failing)}) {
+        SCOPED_TRACE(services ? "surface refused" : "no services");
+        const TScopedPlatformServices scoped(services);
+        const auto app = MakeRef<TDrawnApp>(MakeRef<TOffscreenApp>());
+        const TRef<TPlatformControl> edit = app->CreateEdit(), memo = app->CreateMemo(), empty = app->CreateMemo();
+        auto& line = static_cast<TDrawnTextBox&>(*edit);
+        auto& lines = static_cast<TDrawnTextBox&>(*memo);
+        auto& none = static_cast<TDrawnTextBox&>(*empty);
+        for (TDrawnTextBox* box : {&line, &lines, &none}) box->SetBounds(0, 0, 100, 40);
+        line.SetText(u"abc");
+        lines.SetText(u"ab\ncd");
+
+        line.KeyDown(PlatformKeyEnd, 0);
+        EXPECT_EQ(line.CaretPos, 3);
+        line.KeyPress(u'x');
+        EXPECT_EQ(line.Text, u"abcx");
+        line.MouseDown(1, 5, MouseButtonLeft, 0);
+        EXPECT_EQ(line.CaretPos, 0);
+        line.MouseMove(60, 5, 0);
+        EXPECT_EQ(line.CaretPos, 4); // every character 0 wide: the end of the line
+        line.MouseUp(60, 5, MouseButtonLeft, 0);
+        EXPECT_EQ(line.GetLineCount(), 1);
+
+        EXPECT_EQ(lines.GetLineCount(), 2);
+        EXPECT_EQ(lines.LineFromCharIndex(4), 1);
+        EXPECT_EQ(lines.LineStartIndex(1), 3);
+        lines.KeyDown(PlatformKeyDown, 0);
+        EXPECT_EQ(lines.LineFromCharIndex(lines.CaretPos), 1);
+        lines.MouseWheel(5, 5, -120, 0);
+        lines.TextBoxScroll(true, 1, 0);
+        lines.ScrollCaretIntoView();
+        EXPECT_EQ(lines.TopLine, 1);
+
+        EXPECT_EQ(none.GetLineCount(), 1);
+        none.KeyDown(PlatformKeyReturn, 0);
+        none.KeyPress(u'z');
+        EXPECT_EQ(none.Text, u"\nz");
+        EXPECT_EQ(none.GetLineCount(), 2);
+        EXPECT_FALSE(DrawnMeasureCanvas());
+    }
+}
+
+// A look at the boxes as a user sees them, written where a person can open
+// it, and checked at points away from any glyph: the top row of each line
+// holds none.
 TEST_F(DrawnEdit, Screenshot) {
     const auto edit = Box(false, 150, 24);
     edit->SetText(u"C:\\Program Files\\Ostrel");
@@ -652,6 +705,31 @@ TEST_F(DrawnEdit, Screenshot) {
     memo->SetSelection(9, 8);
     Render();
     SaveScreenshot("zyl-edit.png");
+    const int32_t h = LineHeight();
+    // The edit's one line, centred in its band from y 11 to 33; the memo's
+    // lines from y 47 (text area top: frame and two pixels). The selection
+    // runs from "e uso" over two line breaks into "E".
+    const int32_t editTop = 11 + (22 - h) / 2, line0 = 47, line1 = line0 + h, line2 = line1 + h;
+    ExpectPixels({
+        {10, 10, ThemeColor(7), "edit: focused frame"},
+        {XOf(*edit, 3), editTop, ThemeColor(7), "edit: selection, left end"},
+        {XOf(*edit, 10) - 1, editTop, ThemeColor(7), "edit: selection, right end"},
+        {XOf(*edit, 3) - 1, editTop, ThemeColor(0), "edit: before the selection"},
+        {XOf(*edit, 10), editTop, ThemeColor(2), "edit: caret after the selection"},
+        {10, 44, ThemeColor(26), "memo: frame without the focus"},
+        {XOf(*memo, 9), line0, ThemeColor(7), "memo: selection kept without the focus"},
+        {XOf(*memo, 14) + 4, line0, ThemeColor(7), "memo: selected break, 5 pixels past the line"},
+        {XOf(*memo, 14) + 5, line0, ThemeColor(0), "memo: past the selected break"},
+        {18, line1, ThemeColor(7), "memo: the empty line's selected break"},
+        {19, line1, ThemeColor(0), "memo: past it"},
+        {XOf(*memo, 16), line2, ThemeColor(7), "memo: selection on the third line"},
+        {XOf(*memo, 17), line2, ThemeColor(0), "memo: after it"},
+        {220, 134, ThemeColor(29), "memo: corner between the bars"},
+        {220, 51, ThemeColor(33), "memo: tip of the vertical bar's first arrow"},
+        {214, 62, ThemeColor(30), "memo: vertical thumb at the top of its track"},
+        {17, 134, ThemeColor(33), "memo: tip of the horizontal bar's first arrow"},
+        {28, 128, ThemeColor(30), "memo: horizontal thumb at the start of its track"},
+    });
 }
 
 } // namespace

@@ -141,6 +141,16 @@ public:
         (void)name;
 #endif
     }
+    // A point of the window, the colour (0xBBGGRR, as the palette holds
+    // it) that the widgets' painting rules give it, and what it shows.
+    struct PixelCheck {
+        int32_t X, Y, Color;
+        const char* What;
+    };
+    void ExpectPixels(std::initializer_list<PixelCheck> checks) {
+        for (const PixelCheck& c : checks)
+            EXPECT_EQ(Px(c.X, c.Y), Rgb(c.Color)) << c.What << " at " << c.X << "," << c.Y;
+    }
     // A palette entry (0xBBGGRR) as Px reports it.
     static int32_t Rgb(int32_t color) {
         return (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);

@@ -126,13 +126,57 @@ TEST_F(DrawnListBox, SortingIsStableOnLowerCasedUnsignedUnits) {
 
     List->SortItems(false);
     List->ClearItems();
+    List->SetMultiSelect(true);
     Fill({u"c", u"B", u"a"});
     List->SetItemIndex(2);
     List->SetItemSelected(0, true);
     List->SortItems(true);
     EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"a", u"B", u"c"}));
     EXPECT_EQ(List->ItemIndex, -1);
-    EXPECT_TRUE(List->Items[2].Selected); // the flag moved with its item
+    EXPECT_EQ(Selected(), "001"); // the flag moved with its item
+}
+
+// InsertItem and SetItem leave a sorted list as they find it; AddItem still
+// puts the text before the first item that compares greater.
+TEST_F(DrawnListBox, SortedAddGoesBeforeTheFirstGreaterItemInAnyOrder) {
+    struct Case {
+        const char* name;
+        std::function<void()> unsort;
+        const char16_t* added;
+        int32_t index;
+        std::vector<std::u16string> texts;
+    };
+    const Case cases[] = {
+        {"inserted out of order", [&] { List->InsertItem(0, u"c"); }, u"b", 0, {u"b", u"c", u"a", u"b"}},
+        {"replaced out of order", [&] { List->SetItem(0, u"z"); }, u"c", 0, {u"c", u"z", u"b"}},
+        {"nothing greater", [&] { List->SetItem(0, u"b"); List->SetItem(1, u"a"); }, u"b", 2, {u"b", u"a", u"b"}},
+    };
+    for (const Case& c : cases) {
+        List->ClearItems();
+        List->SortItems(true);
+        Fill({u"a", u"b"});
+        c.unsort();
+        EXPECT_EQ(List->AddItem(c.added), c.index) << c.name;
+        EXPECT_EQ(Texts(), c.texts) << c.name;
+    }
+}
+
+// After a sort in single selection no row is current, and none is painted
+// as selected either.
+TEST_F(DrawnListBox, SortInSingleSelectionLeavesNoRowSelected) {
+    Fill({u"c", u"b", u"a"});
+    List->SetItemIndex(0);
+    List->SortItems(true);
+    EXPECT_EQ(List->ItemIndex, -1);
+    EXPECT_EQ(List->GetSelectedCount(), 0);
+    Render();
+    // Rows 0..2 span window y 11..58; their middles, right of any text.
+    for (int32_t row = 0; row < 3; ++row) EXPECT_EQ(Px(100, RowY(row)), C(0)) << row;
+    // The next selection is the only one painted.
+    List->SetItemIndex(1);
+    Render();
+    EXPECT_EQ(Px(100, RowY(1)), C(7));
+    EXPECT_EQ(Px(100, RowY(2)), C(0));
 }
 
 TEST_F(DrawnListBox, ItemOperationsKeepTheCurrentItem) {

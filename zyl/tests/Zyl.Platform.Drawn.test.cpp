@@ -186,17 +186,22 @@ TEST_F(DrawnBridge, SetTextRepaintsOnlyOnChangeAndCursorIsKept) {
     EXPECT_TRUE(ShellWindow->RepaintPending);
 }
 
+// Paints the whole window in one colour that no theme entry has, so that
+// whatever a control paints over it shows.
+class WindowBackground : public TPlatformEvents {
+public:
+    static constexpr int32_t Color = 0x1E7A3C;
+    void Paint(TPlatformCanvas* canvas) override { canvas->FillRect(0, 0, 100000, 100000, Color); }
+};
+
 TEST_F(DrawnBridge, CustomControlWithoutSinkPaintsNothing) {
+    Window->Events = MakeRef<WindowBackground>();
     const TRef<TPlatformControl> custom = App->CreateCustomControl();
     Window->AddChild(custom.Get(), 0, 0);
     custom->SetBounds(0, 0, 20, 20);
     Render();
-    const int32_t before = Px(5, 5);
-    ShellWindow->GetSurface()->CreateCanvas()->FillRect(0, 0, 20, 20, 0x0000FF);
-    ShellWindow->RequestFullRepaint();
-    // The window's own background is painted first; the control adds nothing.
-    ShellWindow->RenderWindowSurface();
-    EXPECT_EQ(Px(5, 5), before);
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 20; ++x) ASSERT_EQ(Px(x, y), Rgb(WindowBackground::Color)) << x << "," << y;
 }
 
 // Mend: hiding or detaching the focused control tells it that the focus went,
@@ -507,7 +512,8 @@ TEST_F(DrawnScrollBar, ThumbDragWheelAndKeys) {
     EXPECT_EQ(scrolls(), "6 0;0 0;1 0;2 0;3 0;7 0;");
 }
 
-// A look at the widgets as a user sees them, written where a person can open it.
+// A look at the widgets as a user sees them, written where a person can open
+// it, and checked at points away from any text.
 TEST_F(DrawnHarness, Screenshot) {
     const auto button = Place<TDrawnButton>(App->CreateButton(), 10, 10, 90, 26);
     button->SetText(u"&Avançar");
@@ -525,6 +531,31 @@ TEST_F(DrawnHarness, Screenshot) {
     bar->SetScrollParams(0, 100, 10, 40);
     Render();
     SaveScreenshot("zyl-drawn.png");
+    // The bar: 17-pixel arrows, a track of 100 and a thumb of 10 (at least
+    // 10; 100 x 10 / 101 is less) at 17 + 40 x 90 / 91 = 56.
+    ExpectPixels({
+        {10, 10, ThemeColor(20), "focused button: border"},
+        {11, 11, ThemeColor(20), "focused button: ring inside the border"},
+        {98, 34, ThemeColor(20), "focused button: ring, bottom right"},
+        {12, 12, ThemeColor(15), "focused button: face"},
+        {110, 10, ThemeColor(19), "plain button: border"},
+        {111, 11, ThemeColor(15), "plain button: face, no ring"},
+        {10, 53, ThemeColor(23), "check box: frame"},
+        {11, 54, ThemeColor(0), "check box: inside"},
+        {13, 58, ThemeColor(23), "check box: first column of the mark"},
+        {20, 54, ThemeColor(0), "check box: inside, above the mark"},
+        {24, 51, ThemeColor(1), "check box: background before the caption"},
+        {16, 78, ThemeColor(23), "radio button: top of the circle"},
+        {16, 84, ThemeColor(23), "radio button: centre of the dot"},
+        {16, 80, ThemeColor(0), "radio button: inside, above the dot"},
+        {211, 40, ThemeColor(29), "scroll bar: track"},
+        {218, 16, ThemeColor(33), "scroll bar: tip of the first arrow"},
+        {218, 136, ThemeColor(33), "scroll bar: tip of the second arrow"},
+        {212, 66, ThemeColor(30), "scroll bar: thumb, first row"},
+        {224, 75, ThemeColor(30), "scroll bar: thumb, last row"},
+        {218, 76, ThemeColor(29), "scroll bar: track below the thumb"},
+        {211, 70, ThemeColor(29), "scroll bar: track beside the thumb"},
+    });
 }
 
 } // namespace

@@ -102,6 +102,50 @@ TEST_F(OffscreenControl, FindsItsWindowOriginThroughItsAncestors) {
     EXPECT_EQ(grandchild->GetWindow(), big.Get());
 }
 
+// Records the canvas origin its control is painted at, and the local x of
+// the pointer it is told about.
+class TOriginProbe : public TPlatformEvents {
+public:
+    int32_t PaintX = 0, PaintY = 0, PointerX = 0;
+    void Paint(TPlatformCanvas* canvas) override { canvas->GetOrigin(PaintX, PaintY); }
+    void MouseMove(int32_t x, int32_t, int32_t) override { PointerX = x; }
+};
+
+// Bounds reach the int32 limits and controls nest, so the sums of their
+// positions are taken in 64 bits and saturate. Each grandchild lies where a
+// wrapped 32-bit sum would put it at x 5, inside the window.
+TEST_F(OffscreenControl, FarPositionsSaturateInsteadOfWrapping) {
+    struct Case {
+        int32_t parent, child, grandchild;
+        int32_t origin;
+        int32_t pointer, local;
+    };
+    const Case cases[] = {
+        {100, INT32_MAX, INT32_MAX - 93, INT32_MAX, -10, INT32_MIN},
+        {-100, INT32_MIN, INT32_MIN + 105, INT32_MIN, 10, INT32_MAX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parent);
+        const TRef<TOffscreenControl> parent = Place("", -1, c.parent, 0, 8, 8);
+        const TRef<TOffscreenControl> child = Place("", -1, c.child, 1, 4, 4, parent.Get());
+        const TRef<TOffscreenControl> grandchild = Place("", -1, c.grandchild, 1, 2, 2, child.Get());
+        const auto probe = MakeRef<TOriginProbe>();
+        grandchild->Events = probe;
+        for (TOffscreenControl* control : {child.Get(), grandchild.Get()}) {
+            int32_t x = 0, y = 0;
+            control->GetWindowOrigin(x, y);
+            EXPECT_EQ(x, c.origin);
+        }
+        Window->Invalidate();
+        Window->RenderWindowSurface();
+        EXPECT_EQ(std::make_pair(probe->PaintX, probe->PaintY), std::make_pair(c.origin, 2));
+        grandchild->SetMouseCapture(true);
+        Window->RouteMouseMove(c.pointer, 0, 0);
+        EXPECT_EQ(probe->PointerX, c.local);
+        parent->RemoveFromParent();
+    }
+}
+
 TEST_F(OffscreenControl, AddingTakesAControlOutOfItsFormerContainer) {
     const TRef<TOffscreenControl> p = NewControl("", -1, 0, 0, 8, 8);
     const TRef<TOffscreenControl> q = NewControl("", -1, 0, 0, 8, 8);

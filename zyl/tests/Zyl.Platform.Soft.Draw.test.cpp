@@ -183,6 +183,12 @@ TEST(SoftLines, ShortWidthsFollowTheProfiles) {
     }
 }
 
+// Numbers of ten digits and more saturate at the int32 limits.
+TEST(SoftLines, ProfileNumbersSaturate) {
+    EXPECT_EQ(ParsePenProfile("9999999999;-99999999999999999999,2147483648;-2147483648,2147483647;-2147483649"),
+              (std::vector<int32_t>{INT32_MAX, 2, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN}));
+}
+
 // Every profile of widths 2..20, horizontal and vertical, as drawn.
 TEST(SoftLines, EveryProfileIsDrawnAsItsText) {
     EXPECT_EQ(GetPenProfile(false, 20), ParsePenProfile("-10;0,-1;-4,4;-5,5;-7,6;-7,7;-8,8;-9,9;-9,9;-9,9;-9,9;-9,9;"

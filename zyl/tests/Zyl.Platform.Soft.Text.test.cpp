@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <string>
 #include <vector>
@@ -265,6 +266,28 @@ TEST(SoftRasterize, EmptyAndOversizedOutlines) {
     shortOfPoints.Append(TSoftOutline::CmdCubicTo, {});
     shortOfPoints.Append(99, {});
     EXPECT_EQ(RowsOf(*RasterizeOutline(shortOfPoints, 1000, 1000, 0, 65536)), Filled(2, 2, 255));
+}
+
+// Lines reach out to 2^40 either way: a long line adds exactly what its
+// piece across the raster adds. Both lines cross every row boundary at a
+// whole 1/256 pixel, so nothing depends on where the far ends lie.
+TEST(SoftRaster, FarLinesAddWhatTheirPieceAcrossTheRasterAdds) {
+    constexpr int64_t far = int64_t{1} << 40;
+    struct Case {
+        const char* name;
+        std::array<int64_t, 4> whole, piece;
+    };
+    const Case cases[] = {
+        {"down at slope 1", {-far, -far, far, far}, {0, 0, 1024, 1024}},
+        {"up at slope -1/2", {512 - far / 2, far, 512 + far / 2, -far}, {0, 1024, 512, 0}},
+    };
+    for (const Case& c : cases) {
+        TSoftRaster whole(4, 4), piece(4, 4);
+        whole.AddLine(c.whole[0], c.whole[1], c.whole[2], c.whole[3]);
+        piece.AddLine(c.piece[0], c.piece[1], c.piece[2], c.piece[3]);
+        EXPECT_NE(piece.Cells, std::vector<uint32_t>(piece.Cells.size())) << c.name;
+        EXPECT_EQ(whole.Cells, piece.Cells) << c.name;
+    }
 }
 
 TEST(SoftSine, TableAndInterpolation) {
