@@ -20,6 +20,12 @@ constexpr double Pi = 3.141592653589793;
 
 D2D1_POINT_2F Centre(int64_t x, int64_t y) { return D2D1::Point2F(float(x) + 0.5f, float(y) + 0.5f); }
 
+std::vector<D2D1_POINT_2F> Centres(const std::vector<TDevicePoint>& points) {
+    std::vector<D2D1_POINT_2F> result(points.size());
+    for (size_t i = 0; i < points.size(); ++i) result[i] = Centre(points[i].X, points[i].Y);
+    return result;
+}
+
 } // namespace
 
 // ---- Pen-mode layer -------------------------------------------------------------
@@ -95,7 +101,10 @@ void TD2DCanvas::DrawThinLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
         else FillDeviceRect(x1, y2 + 1, x1 + 1, y1 + 1, PenBrush());
         return;
     }
-    const D2D1_POINT_2F p1 = Centre(x1, y1), p2 = Centre(x2, y2);
+    TFloatLine line;
+    if (!FitLineToFloat({x1, y1}, {x2, y2}, LineArea(), dashed ? DashPatternPeriod : 0, line)) return;
+    const D2D1_POINT_2F p1 = D2D1::Point2F(float(line.X0 + 0.5), float(line.Y0 + 0.5)),
+                        p2 = D2D1::Point2F(float(line.X1 + 0.5), float(line.Y1 + 0.5));
     if (dashed) {
         if (!CurrentState.BackTransparent)
             if (ID2D1Brush* back = BackgroundBrush()) Target()->DrawLine(p1, p2, back, 1.0f, nullptr);
@@ -114,6 +123,21 @@ void TD2DCanvas::DrawThinLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
     if (ID2D1Brush* pen = PenBrush()) Target()->DrawLine(from, to, pen, m / len, nullptr);
 }
 
+void TD2DCanvas::DrawWideLine(TDevicePoint from, TDevicePoint to) {
+    TFloatLine line;
+    if (!FitLineToFloat(from, to, LineArea(), 0, line)) return;
+    float width = 1.0f;
+    ID2D1StrokeStyle* stroke = PenStroke(width);
+    if (ID2D1Brush* pen = PenBrush())
+        Target()->DrawLine(D2D1::Point2F(float(line.X0 + 0.5), float(line.Y0 + 0.5)),
+                           D2D1::Point2F(float(line.X1 + 0.5), float(line.Y1 + 0.5)), pen, width, stroke);
+}
+
+TDeviceRect TD2DCanvas::LineArea() const {
+    const int64_t reach = int64_t(CurrentState.PenWidth) + 2;
+    return {-reach, -reach, Surface->Width() + reach, Surface->Height() + reach};
+}
+
 void TD2DCanvas::LineTo(int32_t x, int32_t y) {
     const int32_t startX = PenX, startY = PenY;
     PenX = x, PenY = y;
@@ -125,10 +149,7 @@ void TD2DCanvas::LineTo(int32_t x, int32_t y) {
         ForEachPiece(std::min(x1, x2) - h - 2, std::min(y1, y2) - h - 2, std::max(x1, x2) + h + 3,
                      std::max(y1, y2) + h + 3, true, [&](const D2D1_RECT_F&) {
                          if (CurrentState.PenWidth < 2) return DrawThinLine(x1, y1, x2, y2);
-                         float width = 1.0f;
-                         ID2D1StrokeStyle* stroke = PenStroke(width);
-                         if (ID2D1Brush* pen = PenBrush())
-                             Target()->DrawLine(Centre(x1, y1), Centre(x2, y2), pen, width, stroke);
+                         DrawWideLine({x1, y1}, {x2, y2});
                      });
     };
     const int64_t ox = CurrentState.OriginX, oy = CurrentState.OriginY, h = CurrentState.PenWidth / 2;
@@ -136,10 +157,10 @@ void TD2DCanvas::LineTo(int32_t x, int32_t y) {
             std::max<int64_t>(startX, x) + ox + h + 3, std::max<int64_t>(startY, y) + oy + h + 3, direct);
 }
 
-std::vector<D2D1_POINT_2F> TD2DCanvas::DevicePoints(const TPlatformPoint* points, int32_t count) const {
-    std::vector<D2D1_POINT_2F> result(static_cast<size_t>(count));
+std::vector<TDevicePoint> TD2DCanvas::DevicePoints(const TPlatformPoint* points, int32_t count) const {
+    std::vector<TDevicePoint> result(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i)
-        result[size_t(i)] = Centre(int64_t(points[i].X) + CurrentState.OriginX, int64_t(points[i].Y) + CurrentState.OriginY);
+        result[size_t(i)] = {int64_t(points[i].X) + CurrentState.OriginX, int64_t(points[i].Y) + CurrentState.OriginY};
     return result;
 }
 
@@ -154,22 +175,18 @@ void TD2DCanvas::PolyBounds(const TPlatformPoint* points, int32_t count, int64_t
     bounds[2] = maxX + CurrentState.OriginX + h + 3, bounds[3] = maxY + CurrentState.OriginY + h + 3;
 }
 
-void TD2DCanvas::DrawPolyPoints(const std::vector<D2D1_POINT_2F>& points, bool closed) {
+void TD2DCanvas::DrawPolyPoints(const std::vector<TDevicePoint>& points, bool closed) {
     const size_t n = points.size();
-    if (CurrentState.PenWidth < 2) {
-        // The points are pixel centres of whole device pixels.
-        const auto pixel = [&](size_t i, int64_t& x, int64_t& y) {
-            x = int64_t(std::floor(points[i].x)), y = int64_t(std::floor(points[i].y));
-        };
-        for (size_t i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
-            int64_t x1, y1, x2, y2;
-            pixel(i, x1, y1);
-            pixel((i + 1) % n, x2, y2);
-            DrawThinLine(x1, y1, x2, y2);
-        }
-        return;
-    }
-    const TComPtr<ID2D1PathGeometry> geometry = BuildPolyGeometry(points, D2D1_FILL_MODE_ALTERNATE, closed);
+    // Each segment leaves out its end pixel, which the next one starts on;
+    // a wide pen's round caps make separate segments the joined line.
+    const auto eachSegment = [&](auto draw) {
+        for (size_t i = 0; i + 1 < n + (closed ? 1 : 0); ++i) draw(points[i], points[(i + 1) % n]);
+    };
+    if (CurrentState.PenWidth < 2)
+        return eachSegment([this](TDevicePoint a, TDevicePoint b) { DrawThinLine(a.X, a.Y, b.X, b.Y); });
+    if (!FitsFloat(points))
+        return eachSegment([this](TDevicePoint a, TDevicePoint b) { DrawWideLine(a, b); });
+    const TComPtr<ID2D1PathGeometry> geometry = BuildPolyGeometry(Centres(points), D2D1_FILL_MODE_ALTERNATE, closed);
     StrokeGeometry(geometry.Get());
 }
 
@@ -195,7 +212,7 @@ void TD2DCanvas::PointsShape(const TPlatformPoint* points, int32_t n, const TPoi
         // Inside a layer the origin has moved: everything is computed again.
         int64_t d[4];
         PolyBounds(points, n, d);
-        const std::vector<D2D1_POINT_2F> device = DevicePoints(points, n);
+        const std::vector<TDevicePoint> device = DevicePoints(points, n);
         if (const TPieceDraw draw = prepare(device)) ForEachPiece(d[0], d[1], d[2], d[3], true, draw);
     });
 }
@@ -203,7 +220,7 @@ void TD2DCanvas::PointsShape(const TPlatformPoint* points, int32_t n, const TPoi
 void TD2DCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) {
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 2 || CurrentState.PenStyle == 5) return;
-    PointsShape(points, n, [&](const std::vector<D2D1_POINT_2F>& device) -> TPieceDraw {
+    PointsShape(points, n, [&](const std::vector<TDevicePoint>& device) -> TPieceDraw {
         return [&](const D2D1_RECT_F&) { DrawPolyPoints(device, false); };
     });
 }
@@ -211,10 +228,11 @@ void TD2DCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int3
 void TD2DCanvas::Polygon(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex, bool winding) {
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 2) return;
-    PointsShape(points, n, [&](const std::vector<D2D1_POINT_2F>& device) -> TPieceDraw {
+    PointsShape(points, n, [&](const std::vector<TDevicePoint>& device) -> TPieceDraw {
         TComPtr<ID2D1PathGeometry> fill;
         if (n != 2 && CurrentState.BrushStyle != 1)
-            fill = BuildPolyGeometry(device, winding ? D2D1_FILL_MODE_WINDING : D2D1_FILL_MODE_ALTERNATE, true);
+            fill = BuildPolyGeometry(Centres(device), winding ? D2D1_FILL_MODE_WINDING : D2D1_FILL_MODE_ALTERNATE,
+                                     true);
         return [this, fill, &device](const D2D1_RECT_F&) {
             if (fill)
                 if (ID2D1Brush* brush = FillBrush()) Target()->FillGeometry(fill.Get(), brush, nullptr);
@@ -227,7 +245,8 @@ void TD2DCanvas::PolyBezier(const TPlatformPoint* points, int32_t pointCount, in
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 4) return;
     if (CurrentState.PenStyle != 5)
-        PointsShape(points, n, [&](const std::vector<D2D1_POINT_2F>& device) -> TPieceDraw {
+        PointsShape(points, n, [&](const std::vector<TDevicePoint>& exact) -> TPieceDraw {
+            const std::vector<D2D1_POINT_2F> device = Centres(exact);
             TComPtr<ID2D1PathGeometry> geometry;
             TComPtr<ID2D1GeometrySink> sink;
             const TComPtr<ID2D1Factory> factory = GetD2DFactory();

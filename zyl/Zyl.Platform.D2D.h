@@ -20,6 +20,7 @@
 #include "System.Remainder.Text.h"
 #include "Zyl.Platform.D2D.Com.h"
 #include "Zyl.Platform.D2D.Support.h"
+#include "Zyl.Platform.FloatFit.h"
 #include "Zyl.Platform.Soft.Pixels.h"
 #include "Zyl.Platform.h"
 
@@ -278,7 +279,11 @@ private:
     void EndRopLayer();
     void LeaveRopLayer();
     void DrawThinLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2);
-    void DrawPolyPoints(const std::vector<D2D1_POINT_2F>& points, bool closed);
+    void DrawWideLine(TDevicePoint from, TDevicePoint to);
+    // The surface drawn on, grown by as far as the pen reaches beyond a
+    // line's centre: lines too far out for a float are cut to it.
+    TDeviceRect LineArea() const;
+    void DrawPolyPoints(const std::vector<TDevicePoint>& points, bool closed);
     TComPtr<ID2D1PathGeometry> BuildPolyGeometry(const std::vector<D2D1_POINT_2F>& points, D2D1_FILL_MODE mode,
                                                  bool closed);
     TComPtr<ID2D1PathGeometry> BuildArcGeometry(int64_t left, int64_t top, int64_t right, int64_t bottom,
@@ -288,13 +293,13 @@ private:
     // box (after any layer moved the origin) and gives the drawing of one
     // clip piece, or nil to draw nothing; the box's pieces take the pen's
     // width as margin.
-    using TPointsDraw = std::function<TPieceDraw(const std::vector<D2D1_POINT_2F>& device)>;
+    using TPointsDraw = std::function<TPieceDraw(const std::vector<TDevicePoint>& device)>;
     using TBoxDraw = std::function<TPieceDraw(int64_t left, int64_t top, int64_t right, int64_t bottom)>;
     void PointsShape(const TPlatformPoint* points, int32_t count, const TPointsDraw& prepare);
     void BoxShape(int32_t left, int32_t top, int32_t right, int32_t bottom, const TBoxDraw& prepare);
     void ArcShape(int32_t mode, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3,
                   int32_t x4, int32_t y4);
-    std::vector<D2D1_POINT_2F> DevicePoints(const TPlatformPoint* points, int32_t count) const;
+    std::vector<TDevicePoint> DevicePoints(const TPlatformPoint* points, int32_t count) const;
     void PolyBounds(const TPlatformPoint* points, int32_t count, int64_t (&bounds)[4]) const;
 
     void DrawBitmapPass(TD2DSurface* source, const TSurfaceCopyRects& rects, int32_t opacity, int32_t kind,

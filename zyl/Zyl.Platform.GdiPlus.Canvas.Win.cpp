@@ -79,19 +79,23 @@ void TGdipCanvas::GetOrigin(int32_t& x, int32_t& y) {
 }
 
 TGdipCanvas::TRect TGdipCanvas::Device(int32_t left, int32_t top, int32_t right, int32_t bottom) const {
-    return {Shift(left, state_.OriginX), Shift(top, state_.OriginY), Shift(right, state_.OriginX),
-            Shift(bottom, state_.OriginY)};
+    return {int64_t(left) + state_.OriginX, int64_t(top) + state_.OriginY, int64_t(right) + state_.OriginX,
+            int64_t(bottom) + state_.OriginY};
+}
+
+TDevicePoint TGdipCanvas::Device(int32_t x, int32_t y) const {
+    return {int64_t(x) + state_.OriginX, int64_t(y) + state_.OriginY};
 }
 
 void TGdipCanvas::ClipRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    const TRect r = Device(left, top, right, bottom);
-    IntersectClipRects(state_.ClipRects, state_.ClipCount, r.Left, r.Top, r.Right, r.Bottom);
+    IntersectClipRects(state_.ClipRects, state_.ClipCount, Shift(left, state_.OriginX), Shift(top, state_.OriginY),
+                       Shift(right, state_.OriginX), Shift(bottom, state_.OriginY));
     clipDirty_ = true;
 }
 
 void TGdipCanvas::ClipExclude(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    const TRect r = Device(left, top, right, bottom);
-    ExcludeClipRects(state_.ClipRects, state_.ClipCount, r.Left, r.Top, r.Right, r.Bottom);
+    ExcludeClipRects(state_.ClipRects, state_.ClipCount, Shift(left, state_.OriginX), Shift(top, state_.OriginY),
+                     Shift(right, state_.OriginX), Shift(bottom, state_.OriginY));
     clipDirty_ = true;
 }
 
@@ -225,16 +229,18 @@ TGpBrush* TGdipCanvas::UpdateGdipBrush() {
 bool TGdipCanvas::BeginGdipRopLayer(const TRect& r) {
     if (state_.Rop2 == kRopNop) return false;
     const TClipBox box = ClipRectsBounds(state_.ClipRects, state_.ClipCount);
-    const TRect cut{std::max(r.Left, box.Left), std::max(r.Top, box.Top), std::min(r.Right, box.Right),
-                    std::min(r.Bottom, box.Bottom)};
+    // Within the clip box, so within int32.
+    const TRect cut{std::max<int64_t>(r.Left, box.Left), std::max<int64_t>(r.Top, box.Top),
+                    std::min<int64_t>(r.Right, box.Right), std::min<int64_t>(r.Bottom, box.Bottom)};
     if (cut.Right <= cut.Left || cut.Bottom <= cut.Top) return false;
-    TRef<TGdipSurface> layer = RaiseOnBadAlloc(
-        [&] { return MakeRef<TGdipSurface>(cut.Right - cut.Left, cut.Bottom - cut.Top, true); });
+    TRef<TGdipSurface> layer = RaiseOnBadAlloc([&] {
+        return MakeRef<TGdipSurface>(int32_t(cut.Right - cut.Left), int32_t(cut.Bottom - cut.Top), true);
+    });
     layerSavedState_ = state_;
     layerMainSurface_ = surface_;
     layerSurface_ = layer;
-    layerLeft_ = cut.Left;
-    layerTop_ = cut.Top;
+    layerLeft_ = int32_t(cut.Left);
+    layerTop_ = int32_t(cut.Top);
     layerActive_ = true;
     surface_ = layer;
     state_.Rop2 = kRopCopy;
@@ -262,8 +268,9 @@ void TGdipCanvas::EndGdipRopLayer(bool combine) {
 
 void TGdipCanvas::FillRectSolidPixels(const TRect& r, int32_t color) {
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
-    const int32_t n = ClipRectsToRect(state_.ClipRects, state_.ClipCount, r.Left, r.Top, r.Right, r.Bottom,
-                                      scratchRects_);
+    // Saturated: no pixel lies beyond int32.
+    const int32_t n = ClipRectsToRect(state_.ClipRects, state_.ClipCount, SaturateInt32(r.Left), SaturateInt32(r.Top),
+                                      SaturateInt32(r.Right), SaturateInt32(r.Bottom), scratchRects_);
     const uint32_t pixel = ColorToPixel(color);
     uint8_t* bits = surface_->Bits();
     const int32_t stride = surface_->Stride();
@@ -276,8 +283,8 @@ void TGdipCanvas::FillRectSolidPixels(const TRect& r, int32_t color) {
 void TGdipCanvas::FillRectBrushPixels(const TRect& r) {
     if (state_.BrushStyle <= 1) return FillRectSolidPixels(r, state_.BrushColor);
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
-    const int32_t n = ClipRectsToRect(state_.ClipRects, state_.ClipCount, r.Left, r.Top, r.Right, r.Bottom,
-                                      scratchRects_);
+    const int32_t n = ClipRectsToRect(state_.ClipRects, state_.ClipCount, SaturateInt32(r.Left), SaturateInt32(r.Top),
+                                      SaturateInt32(r.Right), SaturateInt32(r.Bottom), scratchRects_);
     const std::array<uint8_t, 8> pattern = BrushHatch(state_.BrushStyle);
     const uint32_t fore = ColorToPixel(state_.BrushColor), back = ColorToPixel(state_.BackColor);
     const THatchShift shift = HatchShift();
@@ -319,13 +326,13 @@ void TGdipCanvas::DrawFocusRect(int32_t left, int32_t top, int32_t right, int32_
     const TRect r = Device(left, top, right, bottom);
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
     XorFocusRectPixels(surface_->Bits(), surface_->Stride(), surface_->Width(), surface_->Height(),
-                       state_.ClipRects, state_.ClipCount, r.Left, r.Top, r.Right, r.Bottom, state_.BackColor);
+                       state_.ClipRects, state_.ClipCount, SaturateInt32(r.Left), SaturateInt32(r.Top),
+                       SaturateInt32(r.Right), SaturateInt32(r.Bottom), state_.BackColor);
 }
 
 void TGdipCanvas::SetPixel(int32_t x, int32_t y, int32_t color) {
-    const TRect r = Device(x, y, x, y);
-    FillRectSolidPixels({r.Left, r.Top, SaturateInt32(int64_t(r.Left) + 1), SaturateInt32(int64_t(r.Top) + 1)},
-                        color);
+    const TDevicePoint p = Device(x, y);
+    FillRectSolidPixels({p.X, p.Y, p.X + 1, p.Y + 1}, color);
 }
 
 int32_t TGdipCanvas::GetPixel(int32_t x, int32_t y) {
@@ -337,10 +344,10 @@ int32_t TGdipCanvas::GetPixel(int32_t x, int32_t y) {
 
 void TGdipCanvas::FloodFill(int32_t x, int32_t y, int32_t color, bool toBorder) {
     if (state_.BrushStyle == 1) return;
-    const TRect p = Device(x, y, x, y);
+    const TDevicePoint p = Device(x, y);
     FloodFillPixels(surface_->Bits(), surface_->Stride(), surface_->Width(), surface_->Height(), state_.ClipRects,
-                    state_.ClipCount, p.Left, p.Top, color, toBorder, state_.BrushColor, state_.BrushStyle,
-                    state_.BackColor, state_.BackTransparent);
+                    state_.ClipCount, SaturateInt32(p.X), SaturateInt32(p.Y), color, toBorder, state_.BrushColor,
+                    state_.BrushStyle, state_.BackColor, state_.BackTransparent);
 }
 
 } // namespace Zyl

@@ -21,52 +21,61 @@ constexpr int32_t kRopSourceCopy = 0xCC0020;
 
 int32_t Clamp32(int64_t v) { return SaturateInt32(v); }
 
-} // namespace
-
-std::vector<TGpPointF> TGdipCanvas::DevicePoints(const TPlatformPoint* points, int32_t count) const {
+// The points as GDI+ takes them: pixel centres in float.
+std::vector<TGpPointF> Centres(const std::vector<TDevicePoint>& points) {
     std::vector<TGpPointF> out;
-    ResizeOrRaise(out, size_t(count));
-    for (int32_t i = 0; i < count; ++i)
-        out[size_t(i)] = {float(int64_t(points[i].X) + state_.OriginX), float(int64_t(points[i].Y) + state_.OriginY)};
+    ResizeOrRaise(out, points.size());
+    for (size_t i = 0; i < points.size(); ++i)
+        out[i] = {float(double(points[i].X) + 0.5), float(double(points[i].Y) + 0.5)};
     return out;
 }
 
-TGdipCanvas::TRect TGdipCanvas::PointBounds(const std::vector<TGpPointF>& points) const {
-    float minX = points[0].X, minY = points[0].Y, maxX = minX, maxY = minY;
-    for (const TGpPointF& p : points) {
+} // namespace
+
+std::vector<TDevicePoint> TGdipCanvas::DevicePoints(const TPlatformPoint* points, int32_t count) const {
+    std::vector<TDevicePoint> out;
+    ResizeOrRaise(out, size_t(count));
+    for (int32_t i = 0; i < count; ++i) out[size_t(i)] = Device(points[i].X, points[i].Y);
+    return out;
+}
+
+TGdipCanvas::TRect TGdipCanvas::PointBounds(const std::vector<TDevicePoint>& points) const {
+    int64_t minX = points[0].X, minY = points[0].Y, maxX = minX, maxY = minY;
+    for (const TDevicePoint& p : points) {
         minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
         minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
     }
     const int64_t h = state_.PenWidth / 2;
-    return {Clamp32(int64_t(minX) - h - 2), Clamp32(int64_t(minY) - h - 2), Clamp32(int64_t(maxX) + h + 3),
-            Clamp32(int64_t(maxY) + h + 3)};
+    return {minX - h - 2, minY - h - 2, maxX + h + 3, maxY + h + 3};
+}
+
+TDeviceRect TGdipCanvas::LineArea() const {
+    const int64_t reach = int64_t(state_.PenWidth) + 2;
+    return {-reach, -reach, surface_->Width() + reach, surface_->Height() + reach};
 }
 
 // ---- Lines ------------------------------------------------------------------------
 
 void TGdipCanvas::LineTo(int32_t x, int32_t y) {
     if (state_.PenStyle != 5) {
-        const TRect line = Device(PenX, PenY, x, y);
+        const TDevicePoint from = Device(PenX, PenY), to = Device(x, y);
         const int64_t h = state_.PenWidth / 2;
-        const TRect bounds{Clamp32(std::min(line.Left, line.Right) - h - 2),
-                           Clamp32(std::min(line.Top, line.Bottom) - h - 2),
-                           Clamp32(std::max(line.Left, line.Right) + h + 3),
-                           Clamp32(std::max(line.Top, line.Bottom) + h + 3)};
+        const TRect bounds{std::min(from.X, to.X) - h - 2, std::min(from.Y, to.Y) - h - 2,
+                           std::max(from.X, to.X) + h + 3, std::max(from.Y, to.Y) + h + 3};
         if (!RanInRopLayer(bounds, [&] { LineTo(x, y); }) && PrepareGdipGraphics(bounds)) {
             if (state_.PenWidth < 2)
-                DrawGdipThinLine(line.Left, line.Top, line.Right, line.Bottom);
+                DrawGdipThinLine(from, to);
             else
-                Gdip.GdipDrawLine(surface_->EnsureGdipGraphics(), UpdateGdipPen(kWidePen), line.Left + 0.5f,
-                                  line.Top + 0.5f, line.Right + 0.5f, line.Bottom + 0.5f);
+                DrawGdipWideLine(from, to);
         }
     }
     PenX = x;
     PenY = y;
 }
 
-void TGdipCanvas::DrawGdipThinLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    if (x0 == x1 && y0 == y1) return;
-    TGpGraphics* g = surface_->EnsureGdipGraphics();
+void TGdipCanvas::DrawGdipThinLine(TDevicePoint from, TDevicePoint to) {
+    if (from == to) return;
+    const int64_t x0 = from.X, y0 = from.Y, x1 = to.X, y1 = to.Y;
     if (state_.PenStyle == 0) {
         if (y0 == y1)
             return FillRectSolidPixels(x1 > x0 ? TRect{x0, y0, x1, y0 + 1} : TRect{x1 + 1, y0, x0 + 1, y0 + 1},
@@ -74,32 +83,48 @@ void TGdipCanvas::DrawGdipThinLine(int32_t x0, int32_t y0, int32_t x1, int32_t y
         if (x0 == x1)
             return FillRectSolidPixels(y1 > y0 ? TRect{x0, y0, x0 + 1, y1} : TRect{x0, y1 + 1, x0 + 1, y0 + 1},
                                        state_.PenColor);
-        const double dx = double(x1) - x0, dy = double(y1) - y0, length = std::sqrt(dx * dx + dy * dy);
+    }
+    TFloatLine line;
+    if (!FitLineToFloat(from, to, LineArea(), state_.PenStyle == 0 ? 0 : DashPatternPeriod, line)) return;
+    TGpGraphics* g = surface_->EnsureGdipGraphics();
+    if (state_.PenStyle == 0) {
+        const double dx = double(x1 - x0), dy = double(y1 - y0), length = std::sqrt(dx * dx + dy * dy);
         const double ux = dx / length, uy = dy / length, k = length / std::max(std::fabs(dx), std::fabs(dy));
-        Gdip.GdipDrawLine(g, UpdateGdipPen(0), float(x0 + 0.5 - 0.25 * k * ux), float(y0 + 0.5 - 0.25 * k * uy),
-                          float(x1 + 0.5 - 0.5 * k * ux), float(y1 + 0.5 - 0.5 * k * uy));
+        Gdip.GdipDrawLine(g, UpdateGdipPen(0), float(line.X0 + 0.5 - 0.25 * k * ux),
+                          float(line.Y0 + 0.5 - 0.25 * k * uy), float(line.X1 + 0.5 - 0.5 * k * ux),
+                          float(line.Y1 + 0.5 - 0.5 * k * uy));
         return;
     }
+    const float fx0 = float(line.X0 + 0.5), fy0 = float(line.Y0 + 0.5), fx1 = float(line.X1 + 0.5),
+                fy1 = float(line.Y1 + 0.5);
     if (!state_.BackTransparent) {
         TGpPen* pen = UpdateGdipPen(0);
         Gdip.GdipSetPenColor(pen, ColorToPixel(state_.BackColor));
         penCacheColor_ = state_.BackColor;
-        Gdip.GdipDrawLine(g, pen, x0 + 0.5f, y0 + 0.5f, x1 + 0.5f, y1 + 0.5f);
+        Gdip.GdipDrawLine(g, pen, fx0, fy0, fx1, fy1);
     }
-    Gdip.GdipDrawLine(g, UpdateGdipPen(state_.PenStyle), x0 + 0.5f, y0 + 0.5f, x1 + 0.5f, y1 + 0.5f);
+    Gdip.GdipDrawLine(g, UpdateGdipPen(state_.PenStyle), fx0, fy0, fx1, fy1);
 }
 
-void TGdipCanvas::StrokePolyline(const std::vector<TGpPointF>& points, bool closed) {
+void TGdipCanvas::DrawGdipWideLine(TDevicePoint from, TDevicePoint to) {
+    TFloatLine line;
+    if (!FitLineToFloat(from, to, LineArea(), 0, line)) return;
+    Gdip.GdipDrawLine(surface_->EnsureGdipGraphics(), UpdateGdipPen(kWidePen), float(line.X0 + 0.5),
+                      float(line.Y0 + 0.5), float(line.X1 + 0.5), float(line.Y1 + 0.5));
+}
+
+void TGdipCanvas::StrokePolyline(const std::vector<TDevicePoint>& points, bool closed) {
     const size_t n = points.size();
-    if (state_.PenWidth < 2) {
-        for (size_t i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
-            const TGpPointF a = points[i], b = points[(i + 1) % n];
-            DrawGdipThinLine(int32_t(a.X), int32_t(a.Y), int32_t(b.X), int32_t(b.Y));
-        }
-        return;
-    }
-    std::vector<TGpPointF> centred = points;
-    for (TGpPointF& p : centred) p.X += 0.5f, p.Y += 0.5f;
+    // Each segment leaves out its end pixel, which the next one starts on;
+    // a wide pen's round caps make separate segments the joined line.
+    const auto eachSegment = [&](auto draw) {
+        for (size_t i = 0; i + 1 < n + (closed ? 1 : 0); ++i) draw(points[i], points[(i + 1) % n]);
+    };
+    if (state_.PenWidth < 2)
+        return eachSegment([this](TDevicePoint a, TDevicePoint b) { DrawGdipThinLine(a, b); });
+    if (!FitsFloat(points))
+        return eachSegment([this](TDevicePoint a, TDevicePoint b) { DrawGdipWideLine(a, b); });
+    const std::vector<TGpPointF> centred = Centres(points);
     TGpGraphics* g = surface_->EnsureGdipGraphics();
     if (closed)
         Gdip.GdipDrawPolygon(g, UpdateGdipPen(kWidePen), centred.data(), int32_t(n));
@@ -110,7 +135,7 @@ void TGdipCanvas::StrokePolyline(const std::vector<TGpPointF>& points, bool clos
 void TGdipCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex) {
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 2 || state_.PenStyle == 5) return;
-    const std::vector<TGpPointF> device = DevicePoints(points, n);
+    const std::vector<TDevicePoint> device = DevicePoints(points, n);
     const TRect bounds = PointBounds(device);
     if (RanInRopLayer(bounds, [&] { Polyline(points, pointCount, lastIndex); })) return;
     if (PrepareGdipGraphics(bounds)) StrokePolyline(device, false);
@@ -119,15 +144,13 @@ void TGdipCanvas::Polyline(const TPlatformPoint* points, int32_t pointCount, int
 void TGdipCanvas::Polygon(const TPlatformPoint* points, int32_t pointCount, int32_t lastIndex, bool winding) {
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 2) return;
-    const std::vector<TGpPointF> device = DevicePoints(points, n);
+    const std::vector<TDevicePoint> device = DevicePoints(points, n);
     const TRect bounds = PointBounds(device);
     if (RanInRopLayer(bounds, [&] { Polygon(points, pointCount, lastIndex, winding); })) return;
     if (!PrepareGdipGraphics(bounds)) return;
-    if (n >= 3 && state_.BrushStyle != 1) {
-        std::vector<TGpPointF> centred = device;
-        for (TGpPointF& p : centred) p.X += 0.5f, p.Y += 0.5f;
-        Gdip.GdipFillPolygon(surface_->EnsureGdipGraphics(), UpdateGdipBrush(), centred.data(), n, winding ? 1 : 0);
-    }
+    if (n >= 3 && state_.BrushStyle != 1)
+        Gdip.GdipFillPolygon(surface_->EnsureGdipGraphics(), UpdateGdipBrush(), Centres(device).data(), n,
+                             winding ? 1 : 0);
     if (state_.PenStyle != 5) StrokePolyline(device, true);
 }
 
@@ -135,14 +158,12 @@ void TGdipCanvas::PolyBezier(const TPlatformPoint* points, int32_t pointCount, i
     const int32_t n = UsablePointCount(points, pointCount, lastIndex);
     if (n < 4) return;
     if (state_.PenStyle != 5) {
-        std::vector<TGpPointF> device = DevicePoints(points, 3 * ((n - 1) / 3) + 1);
+        const std::vector<TDevicePoint> device = DevicePoints(points, 3 * ((n - 1) / 3) + 1);
         const TRect bounds = PointBounds(device);
         const bool layered = RanInRopLayer(bounds, [&] { PolyBezier(points, pointCount, lastIndex); });
-        if (!layered && PrepareGdipGraphics(bounds)) {
-            for (TGpPointF& p : device) p.X += 0.5f, p.Y += 0.5f;
-            Gdip.GdipDrawBeziers(surface_->EnsureGdipGraphics(), UpdateGdipPen(OutlineKind()), device.data(),
+        if (!layered && PrepareGdipGraphics(bounds))
+            Gdip.GdipDrawBeziers(surface_->EnsureGdipGraphics(), UpdateGdipPen(OutlineKind()), Centres(device).data(),
                                  int32_t(device.size()));
-        }
     }
     PenX = points[n - 1].X;
     PenY = points[n - 1].Y;
@@ -156,7 +177,7 @@ void TGdipCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bo
     const bool pen = state_.PenStyle != 5, brush = state_.BrushStyle != 1;
     const int32_t w = state_.PenWidth;
     const int32_t e = pen && w >= 2 ? w : 0;
-    const TRect bounds{r.Left, r.Top, Clamp32(int64_t(r.Right) + e), Clamp32(int64_t(r.Bottom) + e)};
+    const TRect bounds{r.Left, r.Top, r.Right + e, r.Bottom + e};
     if (RanInRopLayer(bounds, [&] { Rectangle(left, top, right, bottom); })) return;
     if (!pen) {
         if (brush) FillRectBrushPixels({r.Left, r.Top, r.Right - 1, r.Bottom - 1});
@@ -186,7 +207,7 @@ void TGdipCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bo
         TGpPen* back = UpdateGdipPen(0);
         Gdip.GdipSetPenColor(back, ColorToPixel(state_.BackColor));
         penCacheColor_ = state_.BackColor;
-        Gdip.GdipDrawRectangle(g, back, l, t, float(int64_t(right) - left - 1), float(int64_t(bottom) - top - 1));
+        Gdip.GdipDrawRectangle(g, back, l, t, float(r.Right - r.Left - 1), float(r.Bottom - r.Top - 1));
     }
     const TGpPointF corners[4] = {{l, t}, {rr, t}, {rr, b}, {l, b}};
     Gdip.GdipDrawPolygon(g, UpdateGdipPen(state_.PenStyle), corners, 4);
@@ -196,12 +217,11 @@ void TGdipCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t bott
     const TRect r = Device(left, top, right, bottom);
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
     const int64_t grow = state_.PenStyle == 5 ? 0 : state_.PenWidth;
-    const TRect bounds{Clamp32(r.Left - grow), Clamp32(r.Top - grow), Clamp32(r.Right + grow),
-                       Clamp32(r.Bottom + grow)};
+    const TRect bounds{r.Left - grow, r.Top - grow, r.Right + grow, r.Bottom + grow};
     if (RanInRopLayer(bounds, [&] { Ellipse(left, top, right, bottom); })) return;
     if (!PrepareGdipGraphics(bounds)) return;
     TGpGraphics* g = surface_->EnsureGdipGraphics();
-    const float w = float(int64_t(r.Right) - r.Left), h = float(int64_t(r.Bottom) - r.Top);
+    const float w = float(r.Right - r.Left), h = float(r.Bottom - r.Top);
     if (state_.PenStyle == 5) {
         if (state_.BrushStyle != 1) Gdip.GdipFillEllipse(g, UpdateGdipBrush(), float(r.Left), float(r.Top), w, h);
         return;
@@ -220,8 +240,7 @@ void TGdipCanvas::RoundRect(int32_t left, int32_t top, int32_t right, int32_t bo
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
     if (cornerWidth < 1 || cornerHeight < 1) return Rectangle(left, top, right, bottom);
     const int64_t grow = state_.PenStyle == 5 ? 0 : state_.PenWidth;
-    const TRect bounds{Clamp32(r.Left - grow), Clamp32(r.Top - grow), Clamp32(r.Right + grow),
-                       Clamp32(r.Bottom + grow)};
+    const TRect bounds{r.Left - grow, r.Top - grow, r.Right + grow, r.Bottom + grow};
     if (RanInRopLayer(bounds, [&] { RoundRect(left, top, right, bottom, cornerWidth, cornerHeight); })) return;
     if (!PrepareGdipGraphics(bounds)) return;
     TGdipObject<TGpPath, &TGdipApi::GdipDeletePath> path;
@@ -255,8 +274,7 @@ void TGdipCanvas::DrawArcFigure(int32_t left, int32_t top, int32_t right, int32_
     const TRect r = Device(left, top, right, bottom);
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
     const int64_t grow = state_.PenStyle == 5 ? 0 : state_.PenWidth;
-    const TRect bounds{Clamp32(r.Left - grow), Clamp32(r.Top - grow), Clamp32(r.Right + grow),
-                       Clamp32(r.Bottom + grow)};
+    const TRect bounds{r.Left - grow, r.Top - grow, r.Right + grow, r.Bottom + grow};
     if (RanInRopLayer(bounds, [&] { DrawArcFigure(left, top, right, bottom, x3, y3, x4, y4, kind); })) return;
     if (!PrepareGdipGraphics(bounds)) return;
     TGpGraphics* g = surface_->EnsureGdipGraphics();
@@ -266,7 +284,7 @@ void TGdipCanvas::DrawArcFigure(int32_t left, int32_t top, int32_t right, int32_
         int32_t count = ArcPoints(r.Left, r.Top, r.Right, r.Bottom, start.Left, start.Top, start.Right,
                                   start.Bottom, inset, points);
         if (count > 1 && kind == 2)
-            points[size_t(count++)] = {float((int64_t(r.Left) + r.Right) / 2.0), float((int64_t(r.Top) + r.Bottom) / 2.0)};
+            points[size_t(count++)] = {float(double(r.Left + r.Right) / 2), float(double(r.Top + r.Bottom) / 2)};
         return count;
     };
     if (kind != 0 && state_.BrushStyle != 1) {
@@ -334,9 +352,12 @@ void TGdipCanvas::DrawSurfaceImage(TGdipSurface* source, const TRect& src, const
     }
     const bool copyMode = mode == 0 && alpha == 255;
     if (copyMode) Gdip.GdipSetCompositingMode(g, 1);
-    Gdip.GdipDrawImageRectRectI(g, image, dst.Left, dst.Top, dst.Right - dst.Left, dst.Bottom - dst.Top, src.Left,
-                                src.Top, src.Right - src.Left, src.Bottom - src.Top, 2, attributes.Get(), nullptr,
-                                nullptr);
+    // The float entry point: a destination may be wider than INT32_MAX,
+    // which the integer one cannot take.
+    Gdip.GdipDrawImageRectRect(g, image, float(dst.Left), float(dst.Top), float(dst.Right - dst.Left),
+                               float(dst.Bottom - dst.Top), float(src.Left), float(src.Top),
+                               float(src.Right - src.Left), float(src.Bottom - src.Top), 2, attributes.Get(), nullptr,
+                               nullptr);
     if (copyMode) Gdip.GdipSetCompositingMode(g, 0);
 }
 

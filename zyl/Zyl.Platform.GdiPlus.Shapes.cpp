@@ -6,17 +6,17 @@
 
 namespace Zyl {
 
-int32_t ArcPoints(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3, int32_t x4,
-                  int32_t y4, double inset, TArcPoints& points) {
-    // In double from 64-bit differences: the int32 width of a far-reaching
-    // rectangle would overflow.
-    const double rx = double(int64_t(right) - left) / 2 - inset;
-    const double ry = double(int64_t(bottom) - top) / 2 - inset;
+int32_t ArcPoints(int64_t left, int64_t top, int64_t right, int64_t bottom, int64_t x3, int64_t y3, int64_t x4,
+                  int64_t y4, double inset, TArcPoints& points) {
+    // Device coordinates stay within 2^33: their sums and differences are
+    // exact in double.
+    const double rx = double(right - left) / 2 - inset;
+    const double ry = double(bottom - top) / 2 - inset;
     if (rx <= 0 || ry <= 0) return 0;
-    const double cx = (double(left) + right) / 2, cy = (double(top) + bottom) / 2;
-    auto angle = [&](int32_t x, int32_t y) {
-        if (x == cx && y == cy) return 0.0;
-        return std::atan2(-(y - cy) / ry, (x - cx) / rx);
+    const double cx = double(left + right) / 2, cy = double(top + bottom) / 2;
+    auto angle = [&](int64_t x, int64_t y) {
+        if (double(x) == cx && double(y) == cy) return 0.0;
+        return std::atan2(-(double(y) - cy) / ry, (double(x) - cx) / rx);
     };
     constexpr double kTurn = 2 * std::numbers::pi;
     const double start = angle(x3, y3);

@@ -19,7 +19,7 @@ using TArcPoints = std::array<TGpPointF, 1010>;
 // same radial twice gives the whole ellipse. About one point per 1.5 pixels
 // of the larger radius, at least 5 and at most 1001. Returns the number of
 // points, 0 when a radius is 0 or less.
-int32_t ArcPoints(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3, int32_t x4,
-                  int32_t y4, double inset, TArcPoints& points);
+int32_t ArcPoints(int64_t left, int64_t top, int64_t right, int64_t bottom, int64_t x3, int64_t y3, int64_t x4,
+                  int64_t y4, double inset, TArcPoints& points);
 
 } // namespace Zyl

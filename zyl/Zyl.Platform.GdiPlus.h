@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Zyl.Platform.FloatFit.h"
 #include "Zyl.Platform.GdiPlus.Api.h"
 #include "Zyl.Platform.Soft.Pixels.h"
 #include "Zyl.Platform.Soft.Support.h"
@@ -174,10 +175,11 @@ public:
     void* GdiFontHandle() const;
 
 private:
-    struct TRect {
-        int32_t Left, Top, Right, Bottom;
-    };
+    // Device pixels in 64 bits: an origin, a pen width or an edge moved by
+    // one never wraps them. They meet int32 only at the pixel routines.
+    using TRect = TDeviceRect;
     TRect Device(int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+    TDevicePoint Device(int32_t x, int32_t y) const;
 
     // False when nothing can be drawn in the device rectangle; else the
     // surface's graphics exists and carries this canvas's clip.
@@ -215,16 +217,20 @@ private:
     void DrawGdipText(int32_t x, int32_t y, const std::u16string& text, bool backgroundAllowed);
 
     // Lines, shapes and images.
-    void DrawGdipThinLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
-    void StrokePolyline(const std::vector<TGpPointF>& points, bool closed);
+    void DrawGdipThinLine(TDevicePoint from, TDevicePoint to);
+    void DrawGdipWideLine(TDevicePoint from, TDevicePoint to);
+    // The surface drawn on, grown by as far as the pen reaches beyond a
+    // line's centre: lines too far out for a float are cut to it.
+    TDeviceRect LineArea() const;
+    void StrokePolyline(const std::vector<TDevicePoint>& points, bool closed);
     void DrawArcFigure(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x3, int32_t y3,
                        int32_t x4, int32_t y4, int32_t kind);
     void DrawSurfaceImage(TGdipSurface* source, const TRect& src, const TRect& dst, int32_t alpha, int32_t mode,
                           int32_t keyColor);
     // The source itself, or a copy when it is the surface drawn on.
     TRef<TGdipSurface> DistinctSource(TPlatformSurface* source);
-    TRect PointBounds(const std::vector<TGpPointF>& points) const;
-    std::vector<TGpPointF> DevicePoints(const TPlatformPoint* points, int32_t count) const;
+    TRect PointBounds(const std::vector<TDevicePoint>& points) const;
+    std::vector<TDevicePoint> DevicePoints(const TPlatformPoint* points, int32_t count) const;
 
     TSoftCanvasState state_;
     TRef<TGdipSurface> surface_;

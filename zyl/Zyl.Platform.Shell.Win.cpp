@@ -113,6 +113,13 @@ void SendIcons(HWND window, HICON large, HICON small) {
 int32_t SignedLow(LPARAM value) { return int16_t(LOWORD(value)); }
 int32_t SignedHigh(LPARAM value) { return int16_t(HIWORD(value)); }
 
+// Inner is empty or lies within outer.
+bool Covers(const RECT& outer, const RECT& inner) {
+    return inner.left >= inner.right || inner.top >= inner.bottom ||
+           (inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+            inner.bottom <= outer.bottom);
+}
+
 // Clears a flag however the scope is left.
 struct TFlagScope {
     bool& Flag;
@@ -518,9 +525,16 @@ void TShellWinWindow::PaintShellWindow() {
         ~TEndPaint() { ShellCalls().EndPaint(Window, Paint); }
     } endPaint{Handle, &paint};
     const bool wasPending = RepaintPending;
-    const int32_t dirtyLeft = DirtyLeft, dirtyTop = DirtyTop, dirtyRight = DirtyRight, dirtyBottom = DirtyBottom;
     RenderWindowSurface();
     pGdiFlush()();
+    // Read after rendering: the region just painted, the whole window after a full repaint.
+    const RECT rendered{std::max(DirtyLeft, 0), std::max(DirtyTop, 0), std::min(DirtyRight, Width),
+                        std::min(DirtyBottom, Height)};
+    // The paint DC reaches only the update region, which may be a small area
+    // the system asked for before the pump turned the pending repaint into a
+    // paint request: the rest of what was rendered is asked for again, and
+    // the next paint copies it.
+    if (wasPending && !Covers(paint.rcPaint, rendered)) pInvalidateRect()(Handle, &rendered, FALSE);
     winSurface = dynamic_cast<TWinSurface*>(Surface.Get());
     if (winSurface) {
         pBitBlt()(dc, 0, 0, Width, Height, winSurface->MemDC(), 0, 0, SRCCOPY);
@@ -529,10 +543,10 @@ void TShellWinWindow::PaintShellWindow() {
     RECT region = paint.rcPaint;
     if (region.left >= region.right || region.top >= region.bottom) region = RECT{0, 0, Width, Height};
     if (wasPending) {
-        region.left = std::min<LONG>(region.left, std::max(dirtyLeft, 0));
-        region.top = std::min<LONG>(region.top, std::max(dirtyTop, 0));
-        region.right = std::max<LONG>(region.right, std::min(dirtyRight, Width));
-        region.bottom = std::max<LONG>(region.bottom, std::min(dirtyBottom, Height));
+        region.left = std::min(region.left, rendered.left);
+        region.top = std::min(region.top, rendered.top);
+        region.right = std::max(region.right, rendered.right);
+        region.bottom = std::max(region.bottom, rendered.bottom);
     }
     BlitSurfaceWithGdi(dc, Surface.Get(), region.left, region.top, region.right, region.bottom);
 }

@@ -19,10 +19,11 @@ using namespace WinApi;
 
 TWinSurface::TWinSurface(int32_t Width, int32_t Height, bool HasAlpha)
     : width_(Width > 0 ? Width : 1), height_(Height > 0 ? Height : 1), alpha_(HasAlpha) {
-    const uint64_t bytes = uint64_t(width_) * uint64_t(height_) * 4;
-    // The header's image size is 32 bits wide; a larger section is one GDI
-    // cannot describe, so the surface goes without pixels.
-    if (bytes > MAXDWORD) return;
+    // Stride and offsets into the pixels are int32 for every reader of a
+    // surface, as the image codecs demand: a larger block is refused before
+    // GDI is asked, and the surface goes without pixels.
+    if (!SurfaceSizeAllowed(width_, height_)) return;
+    const size_t bytes = size_t(width_) * size_t(height_) * 4;
     const TScreenDC screen;
     void* bits = nullptr;
     bitmap_ = CreateTopDownSection(screen.Get(), width_, height_, &bits);
@@ -39,7 +40,7 @@ TWinSurface::TWinSurface(int32_t Width, int32_t Height, bool HasAlpha)
     }
     bitsPtr_ = static_cast<uint8_t*>(bits);
     oldBitmap_ = pSelectObject()(memDC_, bitmap_);
-    std::memset(bitsPtr_, 0, size_t(bytes));
+    std::memset(bitsPtr_, 0, bytes);
 }
 
 TWinSurface::~TWinSurface() {

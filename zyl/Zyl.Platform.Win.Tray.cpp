@@ -120,7 +120,9 @@ LRESULT CALLBACK TrayWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
     return RunCallbackBody<LRESULT>(true, 0, [&]() -> LRESULT {
         if (Message == TrayCallbackMessage) {
             const TRef<TWinTrayIcon> icon = FindTrayIcon(int32_t(uint32_t(WParam)));
-            if (icon && icon->Events) DispatchTrayNotification(*icon->Events, UINT(LParam & 0xFFFF));
+            // Held for the call: a handler may clear or replace the icon's Events.
+            if (const TRef<TPlatformEvents> sink = icon ? icon->Events : nullptr)
+                DispatchTrayNotification(*sink, UINT(LParam & 0xFFFF));
             return 0;
         }
         if (TaskbarCreatedMsg && Message == TaskbarCreatedMsg) {
@@ -306,7 +308,9 @@ void TNativeWinMenu::Popup() {
     const BOOL chosen =
         pTrackPopupMenu()(menu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, ownerWindow_, nullptr);
     pPostMessageW()(ownerWindow_, WM_NULL, 0, 0);
-    if (chosen && Events) Events->Reserved39(1);
+    if (!chosen) return;
+    // Held for the call: the handler may clear or replace Events.
+    if (const TRef<TPlatformEvents> sink = Events) sink->Reserved39(1);
 }
 
 } // namespace Zyl

@@ -122,7 +122,9 @@ private:
 // pixel reads 0, its canvases draw nothing and it saves no PNG.
 class TWinSurface : public TPlatformSurface {
 public:
-    // Sizes of 0 or less become 1.
+    // Sizes of 0 or less become 1. A surface whose pixel block would pass
+    // INT32_MAX bytes, or that GDI cannot make, keeps its size but has no
+    // pixels (Bits nil, Stride 0).
     TWinSurface(int32_t Width, int32_t Height, bool HasAlpha);
     ~TWinSurface() override;
 
@@ -131,7 +133,8 @@ public:
     bool HasAlpha() override { return alpha_; }
     TRef<TPlatformCanvas> CreateCanvas() override;
     uint8_t* Bits() override;
-    int32_t Stride() override { return width_ * 4; }
+    // 0 for a surface without pixels, whose width may pass INT32_MAX / 4.
+    int32_t Stride() override { return bitsPtr_ ? width_ * 4 : 0; }
     // Without alpha, clears the unused top byte of every pixel: GDI's colour
     // key (TransparentBlt under Wine) compares all 32 bits, so a pixel
     // written as opaque through Bits would never match the transparent colour.

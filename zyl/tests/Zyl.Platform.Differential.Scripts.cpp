@@ -2,6 +2,7 @@
 // cases (empty and one-pixel shapes, surface edges, origins, clips).
 #include "Zyl.Platform.Differential.h"
 
+#include <cstdint>
 #include <iterator>
 
 namespace Zyl::Testing {
@@ -446,8 +447,94 @@ void DashedLines(TPlatformCanvas& c, TPlatformServices&) {
     c.Rectangle(4, 36, 26, 48);
 }
 
+// Lines whose far ends lie at the limits of int32, at device coordinates
+// beyond them (through the origin) and far beyond what a float holds to the
+// pixel: the part that reaches the surface lies where it would on a surface
+// that large.
+constexpr int32_t Max = INT32_MAX, Min = INT32_MIN, Far = 1 << 30;
+
+void FarAxisLines(TPlatformCanvas& c, TPlatformServices&) {
+    c.SetPen(Red, 1, 0);
+    Line(c, Max, 2, 0, 2);
+    Line(c, Min, 6, 40, 6);
+    Line(c, 2, Max, 2, 10);
+    Line(c, 6, Min, 6, 40);
+    c.SetPen(Blue, 1, 0);
+    const TPlatformPoint hook[] = {{Min, 12}, {30, 12}, {30, Max}};
+    Polyline(c, hook);
+    c.SetBrush(White, BrushStyleClear);
+    const TPlatformPoint frame[] = {{40, 20}, {Max, 20}, {Max, 50}, {40, 50}};
+    Polygon(c, frame, false);
+    c.SetOrigin(20, 20);
+    c.SetPen(Odd, 1, 0);
+    Line(c, Max - 5, 36, 0, 36);
+    Line(c, 36, Max, 36, 0);
+    const TPlatformPoint step[] = {{-20, 40}, {Max - 1, 40}};
+    Polyline(c, step);
+}
+
+void FarSlantedLines(TPlatformCanvas& c, TPlatformServices&) {
+    c.SetPen(Red, 1, 0);
+    Line(c, -Far, -Far + 10, Far, Far + 10);
+    Line(c, 0, 50, Far, 50 + Far / 32);
+    c.SetPen(Blue, 1, 0);
+    const TPlatformPoint vee[] = {{Max, 60}, {20, 60}, {20 - Far, 60 - Far}};
+    Polyline(c, vee);
+}
+
+// The same lines from and to points just off the surface.
+void NearSlantedLines(TPlatformCanvas& c, TPlatformServices&) {
+    c.SetPen(Red, 1, 0);
+    Line(c, -10, 0, 64, 74);
+    Line(c, 0, 50, 64, 52);
+    c.SetPen(Blue, 1, 0);
+    const TPlatformPoint vee[] = {{70, 60}, {20, 60}, {-50, -10}};
+    Polyline(c, vee);
+}
+
+void FarStyledLines(TPlatformCanvas& c, TPlatformServices&) {
+    c.SetPen(Green, 3, 0);
+    Line(c, Far, 30 - Far / 4, 0, 30);
+    const TPlatformPoint wide[] = {{60, 2}, {60 - Far, 2 + Far}};
+    Polyline(c, wide);
+    c.SetBackground(Yellow, false);
+    c.SetPen(Odd, 1, 1);
+    Line(c, -Far + 3, 40, 64, 40);
+    c.SetPen(Red, 1, 3);
+    Line(c, 45, Max, 45, 0);
+}
+
+// The dashes keep their phase: Far is 16 and Max 7 more than a multiple of
+// the patterns' 24 pixels.
+void NearStyledLines(TPlatformCanvas& c, TPlatformServices&) {
+    c.SetPen(Green, 3, 0);
+    Line(c, 64, 14, 0, 30);
+    const TPlatformPoint wide[] = {{60, 2}, {-10, 72}};
+    Polyline(c, wide);
+    c.SetBackground(Yellow, false);
+    c.SetPen(Odd, 1, 1);
+    Line(c, -13, 40, 64, 40);
+    c.SetPen(Red, 1, 3);
+    Line(c, 45, 79, 45, 0);
+}
+
+// A pen as wide as int32 allows: its bands cover everything right of and
+// below the rectangle's corner.
+void FarWideRectangle(TPlatformCanvas& c, TPlatformServices&) {
+    c.SetBrush(Yellow, BrushStyleSolid);
+    c.SetPen(Red, Max, 0);
+    c.Rectangle(10, 20, 30, 40);
+}
+
 } // namespace
 
+constexpr const char* GdiNoReferenceAtLimits =
+    "GDI takes its own course with coordinates at the limits of int32; only the other backends draw what a "
+    "surface that large would show";
+
+constexpr const char* SoftFarLines =
+    "the soft canvas loses a slanted line's place this far out: Line(-2^30, -2^30 + 10, 2^30, 2^30 + 10) runs "
+    "through (0, 0) instead of (0, 10)";
 constexpr const char* WineIgnoresStrokeStyles = "Wine's Direct2D ignores stroke styles (dashes, round caps)";
 constexpr const char* WineGdipOffset =
     "Wine's GDI+ strokes a pixel right of and below the pixel centres it is given, as if without the half-pixel "
@@ -516,6 +603,12 @@ const std::vector<TScript>& DifferentialScripts() {
           {"gdi", true,
            "Wine's GDI starts the dashes of Rectangle(4, 36, 26, 48) elsewhere on its outline: soft and "
            "gdiplus cover (6, 36) with no gdi pixel near"}}},
+        {"far_axis_lines", FarAxisLines, SharedRules},
+        {"far_slanted_lines", FarSlantedLines, SameAsNearTwin,
+         {{"gdi", false, GdiNoReferenceAtLimits}, {"soft", false, SoftFarLines}}, NearSlantedLines},
+        {"far_styled_lines", FarStyledLines, SameAsNearTwin, {{"gdi", false, GdiNoReferenceAtLimits}},
+         NearStyledLines},
+        {"far_wide_rectangle", FarWideRectangle, SharedRules},
     };
     return scripts;
 }

@@ -24,6 +24,10 @@ enum class TComparison {
     Outline,
     // Outline, and the covered areas within 3 % of each other.
     Area,
+    // Each backend against itself: the script's coverage within 1 pixel of
+    // its near twin's, the same drawing with every coordinate near the
+    // surface.
+    SameAsNearTwin,
 };
 
 // Scripts draw on a canvas of a 64 x 64 surface; the services made the
@@ -45,6 +49,8 @@ struct TScript {
     TDrawScript Draw;
     TComparison Comparison;
     std::vector<TLeftOut> LeftOut = {};
+    // SameAsNearTwin: the twin.
+    TDrawScript NearTwin = nullptr;
 };
 
 const std::vector<TScript>& DifferentialScripts();

@@ -113,6 +113,8 @@ struct TRendered {
     std::vector<uint32_t> Pixels;
     // TwiceIsIdentity: the pattern before the two drawings.
     std::vector<uint32_t> Before;
+    // SameAsNearTwin: what the near twin drew.
+    std::vector<uint32_t> Twin;
     bool AreaCompared = true;
 };
 
@@ -132,24 +134,30 @@ void WritePng(TPlatformSurface& surface, const std::string& name) {
     EXPECT_TRUE(surface.SaveToPng(std::u16string(file.begin(), file.end()))) << file;
 }
 
-// Each drawing on a canvas of its own, so that both start from the same state.
-void DrawOnce(TPlatformSurface& surface, TPlatformServices& services, const TScript& script) {
-    script.Draw(*surface.CreateCanvas(), services);
-}
-
-TRendered Render(const TBackend& backend, TPlatformServices& services, const TScript& script, bool alpha) {
-    TRendered r{&backend, {}, {}, true};
+// A drawing on a new surface. With `before` (TwiceIsIdentity) it goes over
+// the identity pattern, which `before` receives, and is drawn twice, each
+// time on a canvas of its own so that both start from the same state.
+std::vector<uint32_t> Draw(const std::string& name, TPlatformServices& services, TDrawScript draw, bool alpha,
+                           std::vector<uint32_t>* before) {
     TRef<TPlatformSurface> surface = services.CreateSurface(Size, Size, alpha);
     {
         TRef<TPlatformCanvas> canvas = surface->CreateCanvas();
         if (!alpha) canvas->FillRect(0, 0, Size, Size, White);
-        if (script.Comparison == TComparison::TwiceIsIdentity) PaintIdentityPattern(*canvas);
+        if (before) PaintIdentityPattern(*canvas);
     }
-    if (script.Comparison == TComparison::TwiceIsIdentity) r.Before = ReadPixels(*surface);
-    DrawOnce(*surface, services, script);
-    WritePng(*surface, std::string(script.Name) + "-" + backend.Name + (alpha ? "-alpha" : ""));
-    if (script.Comparison == TComparison::TwiceIsIdentity) DrawOnce(*surface, services, script);
-    r.Pixels = ReadPixels(*surface);
+    if (before) *before = ReadPixels(*surface);
+    draw(*surface->CreateCanvas(), services);
+    WritePng(*surface, name + (alpha ? "-alpha" : ""));
+    if (before) draw(*surface->CreateCanvas(), services);
+    return ReadPixels(*surface);
+}
+
+TRendered Render(const TBackend& backend, TPlatformServices& services, const TScript& script, bool alpha) {
+    TRendered r{&backend, {}, {}, {}, true};
+    const std::string name = std::string(script.Name) + "-" + backend.Name;
+    const bool twice = script.Comparison == TComparison::TwiceIsIdentity;
+    r.Pixels = Draw(name, services, script.Draw, alpha, twice ? &r.Before : nullptr);
+    if (script.NearTwin) r.Twin = Draw(name + "-near", services, script.NearTwin, alpha, nullptr);
     return r;
 }
 
@@ -254,6 +262,13 @@ void Compare(const TScript& script, bool alpha, const std::vector<TRendered>& re
         for (size_t i = 0; i < results.size(); ++i)
             for (size_t j = i + 1; j < results.size(); ++j)
                 ExpectNearCoverage(what, results[i], results[j], alpha, script.Comparison == TComparison::Area);
+        break;
+    case TComparison::SameAsNearTwin:
+        for (const TRendered& r : results) {
+            TBackend twin = *r.Backend;
+            twin.Name = "its near twin";
+            ExpectNearCoverage(what, r, TRendered{&twin, r.Twin, {}, {}, true}, alpha, false);
+        }
         break;
     }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -326,6 +327,70 @@ TEST_F(GdipCanvasTest, DrawSurfaceCutsTheSourceAndCopiesItself) {
     const std::vector<uint32_t> before = Pixels(*s);
     canvas->DrawSurfaceTransparent(source.Get(), 0, 0, 101, 4, 0, 0, 101, 4, kWhite);
     EXPECT_EQ(Pixels(*s), before);
+}
+
+namespace {
+
+// The widths of the destinations that GDI+ is asked to draw images into,
+// through either entry point.
+std::vector<double> ImageWidths;
+decltype(TGdipApi::GdipDrawImageRectRect) RealDrawImage = nullptr;
+decltype(TGdipApi::GdipDrawImageRectRectI) RealDrawImageI = nullptr;
+
+TGpStatus RecordDrawImage(TGpGraphics* graphics, TGpImage* image, float x, float y, float width, float height,
+                          float sx, float sy, float sw, float sh, int32_t unit, const TGpImageAttributes* attributes,
+                          void* callback, void* data) {
+    ImageWidths.push_back(width);
+    return RealDrawImage(graphics, image, x, y, width, height, sx, sy, sw, sh, unit, attributes, callback, data);
+}
+
+TGpStatus RecordDrawImageI(TGpGraphics* graphics, TGpImage* image, int32_t x, int32_t y, int32_t width,
+                           int32_t height, int32_t sx, int32_t sy, int32_t sw, int32_t sh, int32_t unit,
+                           const TGpImageAttributes* attributes, void* callback, void* data) {
+    ImageWidths.push_back(width);
+    return RealDrawImageI(graphics, image, x, y, width, height, sx, sy, sw, sh, unit, attributes, callback, data);
+}
+
+} // namespace
+
+// A 3 x 3 source stretched over more than INT32_MAX pixels: GDI+ is asked
+// for that width, not a wrapped one, and the surface, which lies in the
+// middle of the source's middle pixel, shows that pixel copied, keyed and
+// blended. (Wine's GDI+ adds a wrapped width to the left edge in int32 and
+// wraps back, so there only the width it is asked for tells.)
+TEST_F(GdipCanvasTest, ACopyWiderThanInt32ShowsThePixelTheSurfaceLiesIn) {
+    constexpr int32_t Reach = (1 << 30) + 8;
+    ImageWidths.clear();
+    RealDrawImage = Gdip.GdipDrawImageRectRect;
+    RealDrawImageI = Gdip.GdipDrawImageRectRectI;
+    Gdip.GdipDrawImageRectRect = RecordDrawImage;
+    Gdip.GdipDrawImageRectRectI = RecordDrawImageI;
+    auto source = Surface(3, 3);
+    auto sc = source->CreateCanvas();
+    sc->FillRect(0, 0, 3, 3, kBlue);
+    sc->SetPixel(1, 1, kRed);
+    auto s = Surface(16, 12);
+    auto canvas = Canvas(*s);
+    const std::vector<std::string> white = Mask(*s, kWhite), red = Mask(*s, kRed);
+    canvas->DrawSurfaceEx(source.Get(), 0, 0, 3, 3, -Reach, -Reach, Reach, Reach, 0xCC0020, 255,
+                          false);
+    EXPECT_EQ(Mask(*s, kRed), white) << "copied";
+    canvas->FillRect(0, 0, 16, 12, kWhite);
+    canvas->DrawSurfaceTransparent(source.Get(), 0, 0, 3, 3, -Reach, -Reach, Reach, Reach, kRed);
+    EXPECT_EQ(Mask(*s, kWhite), white) << "keyed out";
+    canvas->DrawSurfaceTransparent(source.Get(), 0, 0, 3, 3, -Reach, -Reach, Reach, Reach, kBlue);
+    EXPECT_EQ(Mask(*s, kRed), white) << "keyed in";
+    canvas->FillRect(0, 0, 16, 12, kWhite);
+    canvas->DrawSurfaceEx(source.Get(), 0, 0, 3, 3, -Reach, -Reach, Reach, Reach, 0xCC0020, 128,
+                          false);
+    const int32_t blended = s->PixelAt(8, 6);
+    EXPECT_EQ(blended & 0xFF, 0xFF);
+    EXPECT_NEAR(blended >> 8 & 0xFF, 127, 8) << "half of white";
+    EXPECT_EQ(Mask(*s, blended), white);
+    Gdip.GdipDrawImageRectRect = RealDrawImage;
+    Gdip.GdipDrawImageRectRectI = RealDrawImageI;
+    ASSERT_EQ(ImageWidths.size(), 4u);
+    for (const double width : ImageWidths) EXPECT_NEAR(width, 2.0 * Reach, 256);
 }
 
 // ---- Text ----------------------------------------------------------------------------

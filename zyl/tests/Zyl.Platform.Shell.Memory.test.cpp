@@ -14,6 +14,7 @@
 #include "Zyl.Platform.Offscreen.Diagnostics.h"
 #include "Zyl.Platform.Shell.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Win.h"
 #include "Zyl.Test.Env.h"
 #include "Zyl.Test.Events.h"
 #include "Zyl.Test.Memory.h"
@@ -75,6 +76,36 @@ struct TShellFrameFixture : ::testing::Test {
         App->ProcessMessages();
         UpdateWindow(window.Handle);
         App->ProcessMessages();
+    }
+
+    // Every pixel of the client area as shown, against the surface: the
+    // first one that differs, or "" when they all agree.
+    static std::string FirstStalePixel(TShellWinWindow& window) {
+        const int32_t width = window.Width, height = window.Height;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        const HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HDC memory = CreateCompatibleDC(nullptr);
+        const HGDIOBJ old = SelectObject(memory, copy);
+        const HDC screen = GetDC(window.Handle);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        ReleaseDC(window.Handle, screen);
+        GdiFlush();
+        std::string stale;
+        for (int32_t y = 0; y < height && stale.empty(); ++y)
+            for (int32_t x = 0; x < width && stale.empty(); ++x) {
+                const uint32_t shown = static_cast<const uint32_t*>(bits)[y * width + x] & 0xFFFFFF;
+                const uint32_t drawn = uint32_t(window.Surface->PixelAt(x, y));
+                const uint32_t drawnRgb = (drawn & 0xFF) << 16 | (drawn & 0xFF00) | (drawn >> 16 & 0xFF);
+                if (shown != drawnRgb)
+                    stale = "(" + std::to_string(x) + ", " + std::to_string(y) + ") shows " +
+                            std::to_string(shown) + " where the surface has " + std::to_string(drawnRgb);
+            }
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        DeleteObject(copy);
+        return stale;
     }
 
     static COLORREF WindowColour(TShellWinWindow& window, int32_t x, int32_t y) {
@@ -151,4 +182,34 @@ TEST_F(TSoftShellFixture, DirtyModeAsksForThePaintOfTheDirtyRectangleOnly) {
     EXPECT_EQ(WindowColour(*window, 10, 10), kRed);
     EXPECT_EQ(WindowColour(*window, 100, 70), kBlue);
     EXPECT_TRUE(DebugLines.empty());
+}
+
+// A paint the system asks for while a full repaint is pending, before the
+// pump has turned it into a paint request of its own: the paint renders the
+// whole window, and what its paint DC cannot reach (it reaches only the small
+// area) is asked for again, so that the next paint shows it. On software and
+// GDI surfaces alike.
+template <class TServices>
+using TDirtyShellFixture = TShellFrameFixture<TServices>;
+using TDirtyShellSurfaces = ::testing::Types<TSoftServices, TWinServices>;
+TYPED_TEST_SUITE(TDirtyShellFixture, TDirtyShellSurfaces);
+
+TYPED_TEST(TDirtyShellFixture, DirtyModeShowsAPendingFullRepaintThatASmallPaintRendered) {
+    TScopedEnvVar dirty(u"ZYL_DIRTY", u"1");
+    ASSERT_EQ(DirtyRepaintMode(), 1);
+    const auto window = this->ShowPaintedWindow();
+    const TRef<TOffscreenControl> control = window->TopLevelControls[0];
+    control->Invalidate();
+    this->Pump(*window);
+    ASSERT_EQ(this->FirstStalePixel(*window), "") << "after the partial repaint";
+    control->SetBounds(60, 0, 60, 80);
+    ASSERT_TRUE(window->RepaintPending);
+    const RECT corner{100, 70, 110, 78};
+    InvalidateRect(window->Handle, &corner, FALSE);
+    UpdateWindow(window->Handle);
+    EXPECT_FALSE(window->RepaintPending);
+    EXPECT_EQ(window->Surface->PixelAt(115, 10), int32_t(kRed));
+    UpdateWindow(window->Handle);
+    EXPECT_EQ(this->FirstStalePixel(*window), "");
+    window->Destroy();
 }

@@ -308,11 +308,39 @@ TEST_F(TServicesTest, FrameThemeCallsInOrderAndFallsBackToAttribute19) {
     EXPECT_TRUE(ThemeLog.empty());
 }
 
-TEST_F(TServicesTest, RealFrameThemeAndMenuModeFailQuietly) {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ApplyShellFrameTheme(window, true, 0x202020, 0xFFFFFF, 0x404040);
-    ApplyShellFrameTheme(window, false, 0, 0, 0);
-    SetMenuThemeMode(true);
+namespace {
+
+// What reaches a window whose procedure records the theme and frame changes.
+std::vector<std::string> FrameMessages;
+WNDPROC StaticProc = nullptr;
+
+LRESULT CALLBACK RecordFrameMessages(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
+    if (Message == WM_THEMECHANGED) FrameMessages.push_back("theme changed");
+    if (Message == WM_NCCALCSIZE && WParam) FrameMessages.push_back("frame recomputed");
+    return CallWindowProcW(StaticProc, Window, Message, WParam, LParam);
+}
+
+} // namespace
+
+// The system's own table reaches the window: SetWindowTheme tells it of the
+// new theme and the frame is computed again, where it stands. Its missing
+// ordinals (as under Wine) and the menu mode raise nothing.
+TEST_F(TServicesTest, RealFrameThemeReachesTheWindow) {
+    const HWND window =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 12, 14, 30, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    StaticProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordFrameMessages)));
+    for (const bool dark : {true, false}) {
+        FrameMessages.clear();
+        ApplyShellFrameTheme(window, dark, 0x202020, 0xFFFFFF, 0x404040);
+        EXPECT_EQ(FrameMessages, (std::vector<std::string>{"theme changed", "frame recomputed"})) << dark;
+        RECT r{};
+        GetWindowRect(window, &r);
+        EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{12, 14, 42, 34}));
+    }
+    EXPECT_NO_THROW(SetMenuThemeMode(true));
+    EXPECT_NO_THROW(SetMenuThemeMode(false));
     DestroyWindow(window);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -127,6 +128,26 @@ TEST(WinSurface, ASectionGdiCannotMakeLeavesASurfaceWithoutPixels) {
     EXPECT_EQ(s->PixelAt(5, 5), 0);
     EXPECT_FALSE(s->SaveToPng(u"never-written.png"));
     EXPECT_EQ(GetFileAttributesW(L"never-written.png"), INVALID_FILE_ATTRIBUTES);
+}
+
+// A surface whose rows or pixel block pass INT32_MAX bytes gets no pixels,
+// the bound every image codec keeps: it is refused before GDI is asked, so
+// none of these is ever allocated. It keeps its size, and its stride does
+// not wrap.
+TEST(WinSurface, SurfacesPastTwoGigabytesGoWithoutPixels) {
+    struct TCase {
+        int32_t Width, Height;
+    };
+    const TCase cases[] = {{INT32_MAX, 1}, {(1 << 30) + 1, 1}, {INT32_MAX, INT32_MAX}, {1 << 29, 1},
+                           {1 << 15, 1 << 14}, {(1 << 27) + 1, 4}};
+    for (const TCase& c : cases) {
+        TRef<TWinSurface> s = MakeRef<TWinSurface>(c.Width, c.Height, false);
+        EXPECT_EQ(s->Width(), c.Width);
+        EXPECT_EQ(s->Height(), c.Height);
+        EXPECT_EQ(s->Bits(), nullptr) << c.Width << " x " << c.Height;
+        EXPECT_EQ(s->MemDC(), nullptr) << c.Width << " x " << c.Height;
+        EXPECT_EQ(s->Stride(), 0) << c.Width << " x " << c.Height;
+    }
 }
 
 TEST(WinSurface, PngFilesAndBlocksRoundTrip) {

@@ -63,6 +63,28 @@ private:
     }
 };
 
+// A sink whose handler drops the widget's last other reference to it and
+// then reports whether it was destroyed meanwhile. It reads its report
+// through a local copy of the pointer only, so that a sink freed under it
+// shows as "freed" rather than as a read of freed memory.
+class TDroppingEvents : public TPlatformEvents {
+public:
+    TDroppingEvents(TPlatformWidget& Owner, std::vector<std::string>& Report) : owner_(Owner), report_(&Report) {}
+    ~TDroppingEvents() override { report_->push_back("destroyed"); }
+    void MouseDown(int32_t, int32_t, int32_t, int32_t) override { Drop(); }
+    void Click() override { Drop(); }
+    void Reserved39(int32_t) override { Drop(); }
+
+private:
+    void Drop() {
+        std::vector<std::string>* report = report_;
+        owner_.Events = nullptr;
+        report->push_back(report->empty() ? "alive after the drop" : "freed during its own handler");
+    }
+    TPlatformWidget& owner_;
+    std::vector<std::string>* report_;
+};
+
 } // namespace
 
 TEST_F(TTrayTest, IdsCountUpAndAreNeverReused) {
@@ -183,6 +205,18 @@ TEST_F(TTrayTest, NotificationsReachTheSinkAndRaisingSinksStillAnswerZero) {
     EXPECT_THROW(RaisePendingCallbackException(), int) << "anything else waits for the pump";
 }
 
+TEST_F(TTrayTest, ASinkThatDropsItselfLivesUntilItsHandlerReturns) {
+    const HWND window = EnsureTrayWindow();
+    for (UINT notification : {UINT(WM_LBUTTONDOWN), UINT(NIN_BALLOONUSERCLICK)}) {
+        TRef<TWinTrayIcon> icon = CreateWinTrayIcon();
+        std::vector<std::string> report;
+        icon->Events = MakeRef<TDroppingEvents>(*icon, report);
+        SendMessageW(window, WM_APP + 1, WPARAM(icon->Id()), LPARAM(notification));
+        EXPECT_EQ(report, (std::vector<std::string>{"alive after the drop", "destroyed"})) << notification;
+        EXPECT_EQ(icon->Events, nullptr);
+    }
+}
+
 // --- Menus --------------------------------------------------------------------------
 
 TEST(NativeMenu, ItemsUnderAnItemMakeItASubmenu) {
@@ -254,4 +288,16 @@ TEST(NativeMenu, PopupReportsAChoiceButNotADismissal) {
     SetTimer(nullptr, 0, 1500, EndMenuSoon);
     menu->Popup();
     EXPECT_EQ(events->Log, std::vector<std::string>{"chosen 1"});
+}
+
+TEST(NativeMenu, ASinkThatDropsItselfLivesUntilItsHandlerReturns) {
+    TRef<TNativeWinMenu> menu = MakeRef<TNativeWinMenu>(true);
+    std::vector<std::string> report;
+    menu->Events = MakeRef<TDroppingEvents>(*menu, report);
+    menu->AddItem(0, u"Abrir", 1);
+    SetTimer(nullptr, 0, 200, ChooseFirstSoon);
+    SetTimer(nullptr, 0, 1500, EndMenuSoon);
+    menu->Popup();
+    EXPECT_EQ(report, (std::vector<std::string>{"alive after the drop", "destroyed"}));
+    EXPECT_EQ(menu->Events, nullptr);
 }
