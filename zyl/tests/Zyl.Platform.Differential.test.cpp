@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,7 @@
 #include "Zyl.Platform.Soft.h"
 #include "Zyl.Platform.Win.h"
 #include "Zyl.Test.Env.h"
+#include "Zyl.Test.Image.h"
 #include "Zyl.Test.Text.h"
 
 using namespace Zyl;
@@ -315,15 +317,12 @@ struct TTextCase {
     const char* Name;
 };
 
-// Ink: some colour byte a quarter of the way from white to black; GDI's
-// ClearType leaves a one-pixel stem ("|") lighter than half-way.
-constexpr int32_t InkLevel = 192;
-
 struct TTextResult {
     int32_t Width = 0, Height = 0;
     int32_t Metrics[7] = {};
-    // Left, top, right, bottom of the inked pixels; right and bottom exclusive.
-    int32_t Ink[4] = {Size, Size, 0, 0};
+    // A quarter of the way to black counts as ink: GDI's ClearType leaves a
+    // one-pixel stem ("|") lighter than half-way.
+    Zyl::Testing::TInkBox Ink;
 };
 
 TTextResult MeasureAndDraw(const TBackend& backend, TPlatformServices& services, const TTextCase& text) {
@@ -340,13 +339,7 @@ TTextResult MeasureAndDraw(const TBackend& backend, TPlatformServices& services,
         c->TextOut(2, 2, text.Text);
     }
     WritePng(*surface, std::string("text_") + text.Name + "-" + backend.Name);
-    for (int32_t y = 0; y < Size; ++y)
-        for (int32_t x = 0; x < Size; ++x) {
-            const int32_t p = surface->PixelAt(x, y);
-            if (std::min({p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF}) >= InkLevel) continue;
-            r.Ink[0] = std::min(r.Ink[0], x), r.Ink[1] = std::min(r.Ink[1], y);
-            r.Ink[2] = std::max(r.Ink[2], x + 1), r.Ink[3] = std::max(r.Ink[3], y + 1);
-        }
+    r.Ink = Zyl::Testing::InkBox(*surface);
     return r;
 }
 
@@ -369,16 +362,18 @@ TEST(DifferentialText, MetricsEqualAndInkWithinAPixelOfGdi) {
             results.emplace_back(backend, MeasureAndDraw(*backend, *run.Services, text));
         }
         const TTextResult& gdi = results.front().second;
-        EXPECT_GT(gdi.Ink[2], gdi.Ink[0]) << text.Name << ": gdi drew no ink";
+        EXPECT_GT(gdi.Ink.Right, gdi.Ink.Left) << text.Name << ": gdi drew no ink";
         for (size_t i = 1; i < results.size(); ++i) {
             const auto& [backend, r] = results[i];
             const std::string what = std::string(text.Name) + ": gdi and " + backend->Name;
             EXPECT_EQ(std::vector(r.Metrics, r.Metrics + 7), std::vector(gdi.Metrics, gdi.Metrics + 7)) << what;
             EXPECT_EQ(r.Width, gdi.Width) << what;
             EXPECT_EQ(r.Height, gdi.Height) << what;
-            for (int edge = 0; edge < 4; ++edge)
-                EXPECT_LE(std::abs(r.Ink[edge] - gdi.Ink[edge]), 1)
-                    << what << ": ink edge " << edge << " at " << r.Ink[edge] << " against " << gdi.Ink[edge];
+            const std::array ink{r.Ink.Left, r.Ink.Top, r.Ink.Right, r.Ink.Bottom},
+                gdiInk{gdi.Ink.Left, gdi.Ink.Top, gdi.Ink.Right, gdi.Ink.Bottom};
+            for (size_t edge = 0; edge < ink.size(); ++edge)
+                EXPECT_LE(std::abs(ink[edge] - gdiInk[edge]), 1)
+                    << what << ": ink edge " << edge << " at " << ink[edge] << " against " << gdiInk[edge];
         }
     }
 }
