@@ -77,6 +77,11 @@ void TDrawnListBox::SetItem(int32_t index, const std::u16string& text) {
 
 void TDrawnListBox::SetMultiSelect(bool multiSelect) {
     MultiSelect = multiSelect;
+    // Rows are painted by their flags: in single selection only the current
+    // item's may stay set, or a row that is no longer selected shows as one.
+    if (!MultiSelect)
+        for (int32_t i = 0; i < Count(); ++i)
+            if (i != ItemIndex) Items[static_cast<size_t>(i)].Selected = false;
     Invalidate();
 }
 

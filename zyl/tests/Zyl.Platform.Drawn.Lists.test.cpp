@@ -163,20 +163,52 @@ TEST_F(DrawnListBox, SortedAddGoesBeforeTheFirstGreaterItemInAnyOrder) {
 
 // After a sort in single selection no row is current, and none is painted
 // as selected either.
-TEST_F(DrawnListBox, SortInSingleSelectionLeavesNoRowSelected) {
-    Fill({u"c", u"b", u"a"});
-    List->SetItemIndex(0);
-    List->SortItems(true);
-    EXPECT_EQ(List->ItemIndex, -1);
-    EXPECT_EQ(List->GetSelectedCount(), 0);
-    Render();
-    // Rows 0..2 span window y 11..58; their middles, right of any text.
-    for (int32_t row = 0; row < 3; ++row) EXPECT_EQ(Px(100, RowY(row)), C(0)) << row;
-    // The next selection is the only one painted.
-    List->SetItemIndex(1);
-    Render();
-    EXPECT_EQ(Px(100, RowY(1)), C(7));
-    EXPECT_EQ(Px(100, RowY(2)), C(0));
+// What is painted selected agrees with the queries after the changes that
+// leave single selection with flags set before it.
+TEST_F(DrawnListBox, RowsPaintedSelectedAreTheSelectedOnesInSingleSelection) {
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        int32_t itemIndex;
+        const char* selected;
+    };
+    const Case cases[] = {
+        {"sort in single selection",
+         [&] {
+             Fill({u"c", u"b", u"a"});
+             List->SetItemIndex(0);
+             List->SortItems(true);
+         },
+         -1, "000"},
+        {"leave multiple selection",
+         [&] {
+             List->SetMultiSelect(true);
+             Fill({u"a", u"b", u"c"});
+             List->SetItemSelected(0, true);
+             List->SetItemSelected(2, true);
+             List->SetItemIndex(2);
+             List->SetMultiSelect(false);
+         },
+         2, "001"},
+    };
+    for (const Case& c : cases) {
+        List->ClearItems();
+        List->SortItems(false);
+        List->SetMultiSelect(false);
+        c.act();
+        EXPECT_EQ(List->ItemIndex, c.itemIndex) << c.name;
+        EXPECT_EQ(Selected(), c.selected) << c.name;
+        EXPECT_EQ(List->GetSelectedCount(), c.itemIndex >= 0 ? 1 : 0) << c.name;
+        Render();
+        // Rows 0..2 span window y 11..58; their middles, right of any text.
+        for (int32_t row = 0; row < 3; ++row)
+            EXPECT_EQ(Px(100, RowY(row)), C(c.selected[row] == '1' ? 7 : 0)) << c.name << ", row " << row;
+        // The next selection is the only one painted.
+        List->SetItemIndex(1);
+        Render();
+        for (int32_t row = 0; row < 3; ++row)
+            EXPECT_EQ(Px(100, RowY(row)), C(row == 1 ? 7 : 0)) << c.name << ", then row " << row;
+    }
 }
 
 TEST_F(DrawnListBox, ItemOperationsKeepTheCurrentItem) {
