@@ -10,6 +10,7 @@
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.Offscreen.Diagnostics.h"
 #include "Zyl.Platform.Soft.h"
+#include "Zyl.Platform.Win.Api.h"
 
 namespace Zyl {
 
@@ -51,6 +52,8 @@ ZYL_USER32(DestroyIcon);
 ZYL_USER32(ClientToScreen);
 ZYL_USER32(ScreenToClient);
 ZYL_USER32(GetUpdateRect);
+ZYL_USER32(GetUpdateRgn);
+ZYL_USER32(InvalidateRgn);
 ZYL_USER32(ValidateRect);
 ZYL_USER32(GetKeyState);
 ZYL_USER32(TrackMouseEvent);
@@ -66,6 +69,8 @@ ZYL_USER32(MessageBoxW);
 ZYL_GDI32(GdiFlush);
 ZYL_GDI32(BitBlt);
 ZYL_GDI32(GetDeviceCaps);
+ZYL_GDI32(CreateRectRgn);
+ZYL_GDI32(CombineRgn);
 TLazyProc<decltype(&::ChooseColorW)> pChooseColorW{u"comdlg32.dll", "ChooseColorW"};
 TLazyProc<decltype(&::ChooseFontW)> pChooseFontW{u"comdlg32.dll", "ChooseFontW"};
 #undef ZYL_USER32
@@ -113,11 +118,26 @@ void SendIcons(HWND window, HICON large, HICON small) {
 int32_t SignedLow(LPARAM value) { return int16_t(LOWORD(value)); }
 int32_t SignedHigh(LPARAM value) { return int16_t(HIWORD(value)); }
 
-// Inner is empty or lies within outer.
-bool Covers(const RECT& outer, const RECT& inner) {
-    return inner.left >= inner.right || inner.top >= inner.bottom ||
-           (inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-            inner.bottom <= outer.bottom);
+// The region the next BeginPaint hands out and its paint DC reaches: its
+// bounding box may take in areas between its pieces that the DC never
+// reaches.
+WinApi::TGdiObject UpdateRegion(HWND window) {
+    WinApi::TGdiObject region(pCreateRectRgn()(0, 0, 0, 0));
+    if (region.Get()) pGetUpdateRgn()(window, HRGN(region.Get()), FALSE);
+    return region;
+}
+
+// Asks for the paint of what was rendered outside the region painted. A
+// region that cannot be made asks for the whole of it.
+void InvalidateOutside(HWND window, const RECT& rendered, HGDIOBJ painted) {
+    const WinApi::TGdiObject rest(pCreateRectRgn()(rendered.left, rendered.top, rendered.right, rendered.bottom));
+    if (!rest.Get() || !painted) {
+        pInvalidateRect()(window, &rendered, FALSE);
+        return;
+    }
+    const HRGN outside = HRGN(rest.Get());
+    if (pCombineRgn()(outside, outside, HRGN(painted), RGN_DIFF) != NULLREGION)
+        pInvalidateRgn()(window, outside, FALSE);
 }
 
 // Clears a flag however the scope is left.
@@ -515,6 +535,9 @@ void TShellWinWindow::PaintShellWindow() {
         PresentShellFrame();
         return;
     }
+    const bool wasPending = RepaintPending;
+    // Read before BeginPaint empties it.
+    const WinApi::TGdiObject painted = wasPending ? UpdateRegion(Handle) : WinApi::TGdiObject();
     PAINTSTRUCT paint{};
     const HDC dc = ShellCalls().BeginPaint(Handle, &paint);
     // Every BeginPaint gets its EndPaint, even when rendering raises: the
@@ -524,17 +547,16 @@ void TShellWinWindow::PaintShellWindow() {
         PAINTSTRUCT* Paint;
         ~TEndPaint() { ShellCalls().EndPaint(Window, Paint); }
     } endPaint{Handle, &paint};
-    const bool wasPending = RepaintPending;
     RenderWindowSurface();
     pGdiFlush()();
     // Read after rendering: the region just painted, the whole window after a full repaint.
     const RECT rendered{std::max(DirtyLeft, 0), std::max(DirtyTop, 0), std::min(DirtyRight, Width),
                         std::min(DirtyBottom, Height)};
-    // The paint DC reaches only the update region, which may be a small area
+    // The paint DC reaches only the update region, which may be small areas
     // the system asked for before the pump turned the pending repaint into a
     // paint request: the rest of what was rendered is asked for again, and
     // the next paint copies it.
-    if (wasPending && !Covers(paint.rcPaint, rendered)) pInvalidateRect()(Handle, &rendered, FALSE);
+    if (wasPending) InvalidateOutside(Handle, rendered, painted.Get());
     winSurface = dynamic_cast<TWinSurface*>(Surface.Get());
     if (winSurface) {
         pBitBlt()(dc, 0, 0, Width, Height, winSurface->MemDC(), 0, 0, SRCCOPY);

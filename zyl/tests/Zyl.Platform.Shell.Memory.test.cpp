@@ -187,29 +187,50 @@ TEST_F(TSoftShellFixture, DirtyModeAsksForThePaintOfTheDirtyRectangleOnly) {
 // A paint the system asks for while a full repaint is pending, before the
 // pump has turned it into a paint request of its own: the paint renders the
 // whole window, and what its paint DC cannot reach (it reaches only the small
-// area) is asked for again, so that the next paint shows it. On software and
-// GDI surfaces alike.
+// areas asked for, not the box around them) is asked for again, so that the
+// next paint shows it. On software and GDI surfaces alike, with and without
+// the partial repaints of "ZYL_DIRTY" (read once per process: each mode runs
+// in a process of its own).
 template <class TServices>
-using TDirtyShellFixture = TShellFrameFixture<TServices>;
-using TDirtyShellSurfaces = ::testing::Types<TSoftServices, TWinServices>;
-TYPED_TEST_SUITE(TDirtyShellFixture, TDirtyShellSurfaces);
+struct TPendingRepaintFixture : TShellFrameFixture<TServices> {
+    void ShowsAPendingFullRepaintThatASmallPaintRendered() {
+        const auto window = this->ShowPaintedWindow();
+        const TRef<TOffscreenControl> control = window->TopLevelControls[0];
+        control->Invalidate();
+        this->Pump(*window);
+        ASSERT_EQ(this->FirstStalePixel(*window), "") << "after the partial repaint";
+        struct Case {
+            const char* name;
+            int32_t controlLeft;
+            std::vector<RECT> asked;
+        };
+        const Case cases[] = {
+            {"one corner", 60, {{100, 70, 110, 78}}},
+            {"two opposite corners", 0, {{0, 0, 4, 4}, {116, 76, 120, 80}}},
+        };
+        for (const Case& c : cases) {
+            control->SetBounds(c.controlLeft, 0, 60, 80);
+            ASSERT_TRUE(window->RepaintPending) << c.name;
+            for (const RECT& area : c.asked) InvalidateRect(window->Handle, &area, FALSE);
+            UpdateWindow(window->Handle);
+            EXPECT_FALSE(window->RepaintPending) << c.name;
+            EXPECT_EQ(window->Surface->PixelAt(c.controlLeft + 55, 10), int32_t(kRed)) << c.name;
+            this->Pump(*window);
+            EXPECT_EQ(this->FirstStalePixel(*window), "") << c.name;
+        }
+        window->Destroy();
+    }
+};
+using TPendingRepaintSurfaces = ::testing::Types<TSoftServices, TWinServices>;
+TYPED_TEST_SUITE(TPendingRepaintFixture, TPendingRepaintSurfaces);
 
-TYPED_TEST(TDirtyShellFixture, DirtyModeShowsAPendingFullRepaintThatASmallPaintRendered) {
+TYPED_TEST(TPendingRepaintFixture, DirtyModeShowsAPendingFullRepaintThatASmallPaintRendered) {
     TScopedEnvVar dirty(u"ZYL_DIRTY", u"1");
     ASSERT_EQ(DirtyRepaintMode(), 1);
-    const auto window = this->ShowPaintedWindow();
-    const TRef<TOffscreenControl> control = window->TopLevelControls[0];
-    control->Invalidate();
-    this->Pump(*window);
-    ASSERT_EQ(this->FirstStalePixel(*window), "") << "after the partial repaint";
-    control->SetBounds(60, 0, 60, 80);
-    ASSERT_TRUE(window->RepaintPending);
-    const RECT corner{100, 70, 110, 78};
-    InvalidateRect(window->Handle, &corner, FALSE);
-    UpdateWindow(window->Handle);
-    EXPECT_FALSE(window->RepaintPending);
-    EXPECT_EQ(window->Surface->PixelAt(115, 10), int32_t(kRed));
-    UpdateWindow(window->Handle);
-    EXPECT_EQ(this->FirstStalePixel(*window), "");
-    window->Destroy();
+    this->ShowsAPendingFullRepaintThatASmallPaintRendered();
+}
+
+TYPED_TEST(TPendingRepaintFixture, FullModeShowsAPendingFullRepaintThatASmallPaintRendered) {
+    ASSERT_EQ(DirtyRepaintMode(), 0); // the fixture cleared "ZYL_DIRTY"
+    this->ShowsAPendingFullRepaintThatASmallPaintRendered();
 }
