@@ -8,6 +8,7 @@
 #include "KS.CommandLine.h"
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
+#include "KS.Sys.Shell.h"
 #include "System.Remainder.Os.h"
 
 namespace KS {
@@ -37,11 +38,7 @@ bool ShellExecuteAndWait(const std::u16string& verb, const std::u16string& file,
         return false;
     }
     if (info.hProcess) {
-        if (wait) {
-            WaitForSingleObject(info.hProcess, INFINITE);
-            DWORD code = 0;
-            if (GetExitCodeProcess(info.hProcess, &code)) exitCode = code;
-        }
+        if (wait) exitCode = WaitForProcessExit(info.hProcess);
         CloseHandle(info.hProcess);
     }
     return true;

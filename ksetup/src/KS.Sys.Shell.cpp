@@ -100,13 +100,29 @@ bool RunProcess(const std::u16string& commandLine, const std::u16string& working
     TOwnedHandle process, thread;
     process.Handle = reinterpret_cast<intptr_t>(started.hProcess);
     thread.Handle = reinterpret_cast<intptr_t>(started.hThread);
-    if (wait) {
-        WaitForSingleObject(started.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(started.hProcess, &code);
-        exitCode = code;
-    }
+    if (wait) exitCode = WaitForProcessExit(started.hProcess);
     return true;
+}
+
+uint32_t WaitForProcessExit(void* process) {
+    static TLazyProc<decltype(&::MsgWaitForMultipleObjects)> pMsgWaitForMultipleObjects(
+        u"user32.dll", "MsgWaitForMultipleObjects");
+    static TLazyProc<decltype(&::PeekMessageW)> pPeekMessageW(u"user32.dll", "PeekMessageW");
+    for (;;) {
+        const DWORD woken = pMsgWaitForMultipleObjects()(1, &process, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken != WAIT_OBJECT_0 + 1) {
+            // A wait the system refused still ends with the process.
+            if (woken != WAIT_OBJECT_0) WaitForSingleObject(process, INFINITE);
+            break;
+        }
+        // PeekMessageW delivers the sent messages; with these flags it takes
+        // no posted message off the queue.
+        MSG message;
+        pPeekMessageW()(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
 }
 
 void BroadcastEnvironmentChange() {

@@ -21,10 +21,18 @@ bool CreateShellLink(const std::u16string& linkPath, const std::u16string& targe
                      const std::u16string& iconFile, int32_t iconIndex, const std::u16string& description);
 
 // Starts the command line (an empty working folder inherits this one's) in
-// the given show state (SW_HIDE, SW_SHOWNORMAL ...). With wait, blocks until
-// the child ends and gives its exit code; otherwise the exit code stays 0.
+// the given show state (SW_HIDE, SW_SHOWNORMAL ...). With wait, waits until
+// the child ends (WaitForProcessExit) and gives its exit code; otherwise the
+// exit code stays 0.
 bool RunProcess(const std::u16string& commandLine, const std::u16string& workingFolder, uint16_t showCommand,
                 bool wait, uint32_t& exitCode);
+
+// Waits until the process (a process handle) ends and gives its exit code,
+// 0 when it cannot be read. Meanwhile it answers what other threads send to
+// this thread's windows, since a child's broadcast waits on every top-level
+// window, and only that: no input, paint or timer message is taken, so
+// nothing re-enters the windows' own code.
+uint32_t WaitForProcessExit(void* process);
 
 // Tells every top-level window that the environment changed; a hung window
 // delays it by at most 5 seconds.

@@ -5,9 +5,11 @@
 #include <shobjidl.h>
 
 #include <ctime>
+#include <functional>
 #include <map>
 #include <thread>
 
+#include "KS.Elevation.h"
 #include "KS.Sys.Errors.h"
 #include "KS.Sys.Files.h"
 #include "KS.Sys.Shell.h"
@@ -119,6 +121,51 @@ TEST_F(Process, WithoutWaitingTheExitCodeStaysZero) {
     // Let the child finish before the folder goes.
     for (int i = 0; i < 200 && ReadReport(report).size() < 3; ++i) Sleep(50);
     EXPECT_EQ(ReadReport(report).size(), 3u);
+}
+
+// A child that sends a message to a window of the waiting thread, as a
+// child's broadcast of an environment change does, is answered while the
+// thread waits, by either starter; what was posted to the window stays
+// queued, untouched.
+TEST(ProcessWait, AnswersWhatTheChildSendsToTheWaitingThreadsWindowsAndNothingElse) {
+    static constexpr UINT Asked = WM_APP, Posted = WM_APP + 1;
+    static constexpr LRESULT Answer = 73;
+    static int postedSeen = 0;
+    struct Window {
+        static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
+            if (message == Asked) return Answer;
+            if (message == Posted) ++postedSeen;
+            return DefWindowProcW(window, message, w, l);
+        }
+    };
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &Window::Proc;
+    windowClass.lpszClassName = L"KsProcessWaitTest";
+    RegisterClassW(&windowClass);
+    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
+                                        nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const std::u16string child = KsTest::ChildExePath();
+    const std::u16string send = u"send " + System::Int64ToStr(int64_t(window)) + u" " + System::Int64ToStr(Asked);
+    struct Case {
+        const char* name;
+        std::function<bool(uint32_t&)> runAndWait;
+    };
+    const Case cases[] = {
+        {"RunProcess", [&](uint32_t& code) { return RunProcess(Quoted(child) + u" " + send, u"", SW_HIDE, true, code); }},
+        {"ShellExecuteAndWait",
+         [&](uint32_t& code) { return ShellExecuteAndWait(u"open", child, send, u"", SW_HIDE, true, code); }},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(PostMessageW(window, Posted, 0, 0)) << c.name;
+        uint32_t exitCode = 0;
+        ASSERT_TRUE(c.runAndWait(exitCode)) << c.name;
+        EXPECT_EQ(exitCode, uint32_t(Answer)) << c.name;
+        EXPECT_EQ(postedSeen, 0) << c.name;
+        MSG message;
+        EXPECT_TRUE(PeekMessageW(&message, window, Posted, Posted, PM_REMOVE)) << c.name;
+    }
+    DestroyWindow(window);
 }
 
 TEST(ProcessStart, MissingProgramFailsWithFileNotFound) {

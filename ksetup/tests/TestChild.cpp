@@ -7,6 +7,9 @@
 //   no arguments: reports to "child-report.txt" in its working folder.
 //   hold <file> <ready event> <release event>: keeps the file open without
 //       any sharing until the release event is set (at most 60 s).
+//   send <window> <message>: sends the message to the window (its handle in
+//       decimal) as a broadcast does, giving up after 2 s on a window that
+//       does not answer, and exits with the window's answer, 0 without one.
 #include <windows.h>
 
 #include <cwchar>
@@ -46,6 +49,14 @@ int Hold(const wchar_t* path, const wchar_t* readyName, const wchar_t* releaseNa
     return 0;
 }
 
+int Send(const wchar_t* window, const wchar_t* message) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(reinterpret_cast<HWND>(_wcstoui64(window, nullptr, 10)), UINT(_wtoi(message)), 0, 0,
+                             SMTO_ABORTIFHUNG, 2000, &answer))
+        return 0;
+    return int(answer);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -56,5 +67,6 @@ int wmain(int argc, wchar_t** argv) {
         return Report(argv[2], argv[3]);
     }
     if (argc >= 5 && std::wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3], argv[4]);
+    if (argc >= 4 && std::wcscmp(argv[1], L"send") == 0) return Send(argv[2], argv[3]);
     return 99;
 }
