@@ -23,8 +23,10 @@ std::u16string LoadSetupScript() {
 }
 
 int32_t ProgramRun(const std::u16string& scriptText) {
+    // The widget library is set up by the first box or window that needs it
+    // (InitializeApplication): a silent run that shows nothing loads no
+    // drawing library and makes no window.
     EnsureComInitialized();
-    InitializeApplication();
     const TStringArray args = GetCommandLineArgs();
     if (!SwitchValue(args, u"/KSETUPPHASE2").empty()) return UninstallMain(args);
     // A missing journal reads as all bits set, directory bit included: only

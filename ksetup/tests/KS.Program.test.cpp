@@ -4,13 +4,19 @@
 #include <string>
 
 #include "KS.Context.h"
+#include "KS.Journal.h"
 #include "KS.Program.h"
 #include "KS.Script.h"
 #include "KS.Sys.Files.h"
-#include "System.Remainder.Streams.h"
+#include "KS.Test.Sandbox.h"
 #include "System.Remainder.Object.h"
+#include "System.Remainder.Os.h"
+#include "System.Remainder.Streams.h"
+#include "Zyl.Test.Child.h"
+#include "Zyl.Test.Env.h"
 
 using namespace KS;
+using KS::TestSupport::TTestFolder;
 using System::ResourceId;
 
 namespace {
@@ -140,4 +146,56 @@ TEST(Resources, TheManifestAsksForNoElevationAndNamesWindows7To10) {
 
 TEST(Resources, TheVersionBlockGivesTheProductVersion) {
     EXPECT_EQ(GetFileVersion(GetOwnExePath()), ParseVersion(u"1.0.0.0"));
+}
+
+// A silent run that shows nothing sets up no part of the widget library, so
+// it loads no drawing library and makes no window; a failed one still shows
+// its box. The probe runs the program's spine on its own command line and
+// prints each box instead of showing it; the uninstaller's phases run from
+// copies of it beside a journal, as an install leaves them.
+TEST(ProgramRun, ASilentRunThatShowsNothingLeavesTheWidgetLibraryUnset) {
+    const Zyl::Testing::TScopedEnvVar canvas(u"ZYL_CANVAS", std::nullopt);
+    TTestFolder folder;
+    const Zyl::Testing::TScopedEnvVar cache(u"LOCALAPPDATA", folder.Path());
+    const std::u16string probe = DirOfPath(GetOwnExePath()) + u"\\ksetup_run_probe.exe";
+    // The probe as "unins000.exe" beside a journal of a per-user install.
+    const auto installed = [&](const std::u16string& name) {
+        const std::u16string exe = folder / name + u"\\unins000.exe";
+        EXPECT_TRUE(CreateDirPath(DirOfPath(exe)));
+        EXPECT_TRUE(CopyFileW(System::WStr(probe), System::WStr(exe), FALSE));
+        TJournal journal;
+        journal.SetMeta(u"Admin", u"0");
+        EXPECT_TRUE(journal.SaveToFile(DirOfPath(exe) + u"\\unins000.dat"));
+        return exe;
+    };
+    const std::u16string phaseTwoCopy = folder / u"copy\\unins.exe";
+    ASSERT_TRUE(CreateDirPath(DirOfPath(phaseTwoCopy)));
+    ASSERT_TRUE(CopyFileW(System::WStr(probe), System::WStr(phaseTwoCopy), FALSE));
+    const std::u16string install = u"\"" + probe + u"\" /NOUPDATE /URL=https://localhost:1/($name) \"/DIR=" +
+                                   (folder / u"app") + u"\" ";
+    struct Case {
+        const char* name;
+        std::u16string commandLine;
+        int32_t code;
+        std::string box; // how the box's line begins; empty: no box
+    };
+    const Case cases[] = {
+        {"install, very silent", install + u"/VERYSILENT", 8, ""},
+        {"install, silent", install + u"/SILENT", 8, "box: Instalador|não consegui baixar All.Inf.hash"},
+        {"uninstall, phase 1", u"\"" + installed(u"phase1") + u"\" /VERYSILENT", 0, ""},
+        {"uninstall, phase 2",
+         u"\"" + phaseTwoCopy + u"\" \"/KSETUPPHASE2=" + installed(u"phase2") + u"\" /VERYSILENT", 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string output;
+        Zyl::Testing::RunChildProgram(c.commandLine, output);
+        std::erase(output, '\r');
+        // Phase 1 waits for phase 2, a copy of the probe that may write to
+        // the same output first: every run's last line says "none".
+        EXPECT_TRUE(output.ends_with("code " + std::to_string(c.code) + ", shell none, canvas none\n"))
+            << c.name << ":\n" << output;
+        EXPECT_EQ(output.find("shell application"), std::string::npos) << c.name << ":\n" << output;
+        EXPECT_EQ(output.find("box: ") != std::string::npos, !c.box.empty()) << c.name << ":\n" << output;
+        EXPECT_TRUE(output.starts_with(c.box)) << c.name << ":\n" << output;
+    }
 }

@@ -12,7 +12,7 @@ std::u16string ThisProgram() {
     return System::FromWStr(path);
 }
 
-uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output) {
+uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring log =
@@ -21,8 +21,7 @@ uint32_t RunChildTests(const std::u16string& program, const std::string& filter,
     HANDLE file = CreateFileW(log.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               &inherit, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1000;
-    std::wstring command = L"\"" + std::wstring(System::WStr(program)) + L"\" --gtest_filter=" +
-                           std::wstring(filter.begin(), filter.end()) + L" --gtest_also_run_disabled_tests";
+    std::wstring command(System::WStr(commandLine));
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -42,6 +41,12 @@ uint32_t RunChildTests(const std::u16string& program, const std::string& filter,
     CloseHandle(file);
     DeleteFileW(log.c_str());
     return code;
+}
+
+uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output) {
+    return RunChildProgram(u"\"" + program + u"\" --gtest_filter=" + std::u16string(filter.begin(), filter.end()) +
+                               u" --gtest_also_run_disabled_tests",
+                           output);
 }
 
 TPlantedFolder::TPlantedFolder(const std::vector<std::u16string>& plantedNames) {

@@ -13,10 +13,14 @@ namespace Zyl::Testing {
 // The full path of this test program.
 std::u16string ThisProgram();
 
+// Runs the command line and waits for it. Its output (standard output and
+// error) goes to a file and comes back in `output`. The child's exit code,
+// 1000 and above when it could not be started.
+uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output);
+
 // Runs `program` with only the tests that `filter` names (disabled ones
-// included) and waits for it. Its output goes to a file and comes back in
-// `output`, so that its summary line is never taken for the parent's. The
-// child's exit code, 1000 and above when it could not be started.
+// included), as RunChildProgram does: its summary line is never taken for
+// the parent's.
 uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output);
 
 // A new folder under the temporary folder with a copy of this test program
