@@ -16,7 +16,7 @@ from installation import (APP_ID, ENVIRONMENT_KEY, UNINSTALL_KEY, assert_nothing
                           publish_sample, reg_key_exists, reg_value, run_installer, shortcuts, temporary_copies,
                           uninstall, wait_until)
 from sample_payload import sample_tree
-from ui import driver, start_program
+from ui import driver, run_program, start_program
 
 
 def file_paths(server):
@@ -74,6 +74,51 @@ def test_silent_install_rerun_and_uninstall(wine, server, tmp_path, app):
     # The uninstaller removes everything, itself last.
     assert uninstall(wine, app) == 0
     assert_nothing_left(wine, dir_)
+
+
+# What Wine names of each process: the libraries it loads and the windows it
+# makes, each line behind the process id.
+TRACE = {"WINEDEBUG": "+pid,+loaddll,+win"}
+LOADED = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"(?:[^"]*\\)?([^"\\]+)"', re.M)
+CREATED = re.compile(r"^([0-9a-f]+):[0-9a-f]+:trace:win:WIN_CreateWindowEx (.*) ex=.* parent=(\w+)", re.M)
+MESSAGE_ONLY_PARENT = "FFFFFFFFFFFFFFFD"  # HWND_MESSAGE: COM's window, which no broadcast reaches
+DRAWING_LIBRARIES = {"d2d1.dll", "d3d11.dll", "dxgi.dll", "dwrite.dll", "windowscodecs.dll", "gdiplus.dll",
+                     "wined3d.dll"}
+INSTALLER_NAMES = {"ostreldaxsetup.exe", "unins000.exe", "unins.exe"}
+
+
+def installer_processes(trace):
+    """Per process of the installer (under any of its names) in a TRACE
+    trace: its name, the drawing libraries it loaded and the windows it
+    made that are not message-only."""
+    names, libraries, windows = {}, {}, {}
+    for pid, name in LOADED.findall(trace):
+        names.setdefault(pid, name.lower())  # a process loads its program first
+        libraries.setdefault(pid, set()).add(name.lower())
+    for pid, window, parent in CREATED.findall(trace):
+        if parent.upper() != MESSAGE_ONLY_PARENT:
+            windows.setdefault(pid, []).append(window)
+    return [(names[pid], sorted(libraries[pid] & DRAWING_LIBRARIES), windows.get(pid, []))
+            for pid in names if names[pid] in INSTALLER_NAMES]
+
+
+def test_silent_runs_load_no_drawing_library_and_make_no_window(wine, server, tmp_path, app):
+    """A "/VERYSILENT" install and uninstall show nothing, so they set up no
+    part of the widget library, even on a display where Direct2D starts:
+    none of their processes loads a drawing library or makes a window on
+    which a broadcast (the uninstall's environment change) would wait."""
+    publish_sample(server, tmp_path)
+    args = ["/VERYSILENT", "/NOUPDATE", "/URL=" + server.url("/($name)"), "/DIR=C:\\ks-e2e\\" + tmp_path.name,
+            "/TASKS=addtopath"]
+    env = {**TRACE, "ZYL_CANVAS": None}
+    code, _, install_trace = run_program(wine, installer(), *args, env=env, timeout=180)
+    assert code == 0
+    code, _, uninstall_trace = run_program(wine, app / "unins000.exe", "/VERYSILENT", env=env, timeout=180)
+    assert code == 0
+    assert wait_until(lambda: not app.exists() and not temporary_copies(wine))
+
+    assert installer_processes(install_trace) == [("ostreldaxsetup.exe", [], [])]
+    assert installer_processes(uninstall_trace) == [("unins000.exe", [], []), ("unins.exe", [], [])]
 
 
 @pytest.mark.parametrize("users_file", [False, True], ids=["empty", "users-file"])
