@@ -15,6 +15,10 @@ std::string Utf8Text(const std::u16string& text) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::u16string Utf16Text(std::string_view text) {
+    return GetUtf8Encoding()->GetUString(reinterpret_cast<const uint8_t*>(text.data()), ptrdiff_t(text.size()));
+}
+
 } // namespace
 
 Exception::Exception(std::u16string message, std::source_location where)
@@ -59,18 +63,18 @@ EOutOfMemory::EOutOfMemory(std::source_location where) : Exception(u"Sem memóri
     ErrorCode = 0x1000004;
 }
 
-EDivByZero::EDivByZero(std::source_location where) : Exception(u"Divisão por zero", where) {
+EDivByZero::EDivByZero(std::source_location where) : Exception(Utf16Text(kDivByZeroText), where) {
     ErrorCode = 0x1000007;
 }
 
 std::string UnhandledExceptionText(const std::exception& e) {
-    return std::string("Excecao nao tratada: ") + e.what() + "\n";
+    return kUnhandledExceptionPrefix + std::string(e.what()) + "\n";
 }
 
 namespace {
 
 [[noreturn]] void OnUnhandledException() {
-    std::string text = "Excecao nao tratada: \n";
+    std::string text = kUnhandledExceptionPrefix + std::string("\n");
     if (std::exception_ptr current = std::current_exception()) {
         try {
             std::rethrow_exception(current);

@@ -78,6 +78,9 @@ public:
     explicit EOutOfMemory(std::source_location where = std::source_location::current());
 };
 
+// EDivByZero's message in UTF-8; the integer division fault has the same name.
+inline constexpr char kDivByZeroText[] = "Divisão por zero";
+
 class EDivByZero : public Exception {
 public:
     explicit EDivByZero(std::source_location where = std::source_location::current());
@@ -85,6 +88,10 @@ public:
 
 // The text quoted with double quote characters, as the messages show names.
 std::u16string Quoted(const std::u16string& text);
+
+// How the line of an exception that nothing caught begins, also for a
+// hardware fault.
+inline constexpr char kUnhandledExceptionPrefix[] = "Excecao nao tratada: ";
 
 // What the program prints for an exception that nothing caught.
 std::string UnhandledExceptionText(const std::exception& e);

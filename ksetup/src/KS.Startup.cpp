@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "System.Remainder.Faults.h"
 #include "System.Remainder.Os.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Graphics.h"
@@ -64,6 +65,7 @@ void InitializeUnits() {
         // The core library's locks, thread bookkeeping and unhandled-exception
         // exit are set up by its own static initialisation, before this runs.
         InitStage = 1;
+        System::InstallHardwareFaultHandler();
         InitStage = 3;
         FillLocaleSettings();
         Zyl::RegisterCanvasPresenters();

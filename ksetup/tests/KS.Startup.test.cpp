@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "KS.Startup.h"
+#include "KS.Sys.Files.h"
+#include "System.Remainder.Exceptions.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Platform.Drawn.h"
 #include "Zyl.Platform.Shell.h"
@@ -15,6 +18,8 @@
 #include "Zyl.Platform.CanvasBackend.h"
 #include "Zyl.Platform.D2D.h"
 #include "Zyl.Platform.Win.h"
+#include "Zyl.Test.Child.h"
+#include "Zyl.Test.Env.h"
 
 using namespace KS;
 
@@ -203,4 +208,97 @@ TEST(ShowMessageBox, ByDefaultGoesThroughTheApplicationObjectAndAnswersAsTheSyst
     }
     Zyl::ShellCalls() = saved;
     EXPECT_NE(ShellApplication(), nullptr);
+}
+
+namespace {
+
+// Volatile, so that the compiler can neither see the faults coming nor
+// leave them out.
+volatile int* volatile NullTarget = nullptr;
+volatile int Dividend = 7;
+volatile int Divisor = 0;
+volatile int Sink = 0;
+volatile bool KeepDescending = true;
+
+// Every call keeps a frame of its own: the deeper call's result is stored in
+// this frame's volatile array, so the recursion cannot become a loop.
+int Descend(int depth) {
+    volatile char frame[512];
+    frame[0] = char(depth);
+    frame[1] = char(KeepDescending ? Descend(depth + 1) : 0);
+    return frame[0] + frame[1];
+}
+
+} // namespace
+
+// Run only as children of the test below: each faults after the start-up.
+TEST(HardwareFaultChild, DISABLED_NullWrite) {
+    InitializeUnits();
+    *NullTarget = 1;
+}
+
+TEST(HardwareFaultChild, DISABLED_StackOverflow) {
+    InitializeUnits();
+    Sink = Descend(0);
+}
+
+TEST(HardwareFaultChild, DISABLED_IntegerDivisionByZero) {
+    InitializeUnits();
+    Sink = Dividend / Divisor;
+}
+
+TEST(HardwareFaultChild, DISABLED_UncaughtException) {
+    InitializeUnits();
+    throw System::EConvertError(u"sem tratamento");
+}
+
+// On the main thread the C runtime's start-up frame takes a C++ exception
+// before the last-chance filter does; below a bare system thread there is no
+// such frame, so it reaches the filter (the program's own threads never let
+// one out: this thread does so on purpose).
+TEST(HardwareFaultChild, DISABLED_UncaughtExceptionOnASystemThread) {
+    InitializeUnits();
+    const auto raise = [](void*) -> DWORD { throw System::EConvertError(u"sem tratamento"); };
+    TOwnedHandle thread;
+    thread.Handle = int64_t(CreateThread(nullptr, 0, raise, nullptr, 0, nullptr));
+    WaitForSingleObject(HANDLE(thread.Handle), INFINITE);
+}
+
+// A fault ends the run as an exception that nothing caught does: its line on
+// standard output and exit code 1, which deployment tools read as a failure;
+// a C++ exception keeps its own way to that end.
+TEST(HardwareFault, EndsTheRunWithTheUnhandledLineAndExitCodeOne) {
+    const struct {
+        const char* Child;
+        const char* Line;   // up to the address, or whole
+        bool Address;
+    } cases[] = {
+        {"NullWrite", "Excecao nao tratada: Violação de acesso (código C0000005) no endereço ", true},
+        {"StackOverflow", "Excecao nao tratada: Estouro de pilha (código C00000FD) no endereço ", true},
+        {"IntegerDivisionByZero", "Excecao nao tratada: Divisão por zero (código C0000094) no endereço ", true},
+        {"UncaughtException", "Excecao nao tratada: sem tratamento\r\n", false},
+        {"UncaughtExceptionOnASystemThread", "Excecao nao tratada: sem tratamento\r\n", false},
+    };
+    // GoogleTest would otherwise catch the C++ exception in the test body.
+    const Zyl::Testing::TScopedEnvVar uncaught(u"GTEST_CATCH_EXCEPTIONS", u"0");
+    for (const auto& c : cases) {
+        std::string output;
+        const uint32_t code = Zyl::Testing::RunChildTests(
+            Zyl::Testing::ThisProgram(), std::string("HardwareFaultChild.DISABLED_") + c.Child, output);
+        EXPECT_EQ(code, 1u) << c.Child << "; the child said:\n" << output;
+        const size_t at = output.find(c.Line);
+        EXPECT_NE(at, std::string::npos) << c.Child << "; the child said:\n" << output;
+        if (at == std::string::npos || !c.Address) continue;
+        // Sixteen digits and the line's end (the C runtime's text mode ends
+        // the C++ exception's line so too), then the faulting instruction lies
+        // in this same program (the child is loaded where this process is).
+        const std::string rest = output.substr(at + std::strlen(c.Line), 18);
+        const bool addressEndsLine =
+            rest.size() == 18 && rest.find_first_not_of("0123456789ABCDEF") == 16 && rest.ends_with("\r\n");
+        EXPECT_TRUE(addressEndsLine) << c.Child << ": " << rest;
+        if (!addressEndsLine) continue;
+        MEMORY_BASIC_INFORMATION region{};
+        VirtualQuery(reinterpret_cast<void*>(std::stoull(rest, nullptr, 16)), &region, sizeof(region));
+        EXPECT_EQ(region.AllocationBase, GetModuleHandleW(nullptr)) << c.Child << " at " << rest;
+    }
 }
