@@ -30,8 +30,8 @@ bool RunProcess(const std::u16string& commandLine, const std::u16string& working
 // Waits until the process (a process handle) ends and gives its exit code,
 // 0 when it cannot be read. Meanwhile it answers what other threads send to
 // this thread's windows, since a child's broadcast waits on every top-level
-// window, and only that: no input, paint or timer message is taken, so
-// nothing re-enters the windows' own code.
+// window, and only that: posted input, paint and timer messages stay queued,
+// so no click or key reaches a window meanwhile.
 uint32_t WaitForProcessExit(void* process);
 
 // Tells every top-level window that the environment changed; a hung window
