@@ -8,18 +8,15 @@
 
 #include "KS.Program.h"
 #include "KS.Startup.h"
-#include "System.Remainder.Encoding.h"
+#include "KS.Test.Text.h"
 #include "Zyl.Platform.CanvasBackend.h"
 
 namespace {
 
-std::string Utf8(const std::u16string& text) {
-    const System::TBytes bytes = System::GetUtf8Encoding()->GetBytes(text);
-    return std::string(bytes.begin(), bytes.end());
-}
+using KS::Test::U8;
 
 int32_t PrintBox(const std::u16string& text, const std::u16string& title, uint32_t) {
-    std::printf("box: %s|%s\n", Utf8(title).c_str(), Utf8(text).c_str());
+    std::printf("box: %s|%s\n", U8(title).c_str(), U8(text).c_str());
     return 1; // OK
 }
 
@@ -32,7 +29,7 @@ int main() {
                                         u"DefaultDirName={autopf}\\ks-run-probe\nPrivilegesRequired=lowest\n");
     const std::u16string canvas = Zyl::ActiveCanvasBackendName();
     std::printf("code %d, shell %s, canvas %s\n", code, KS::ShellApplication() ? "application" : "none",
-                canvas.empty() ? "none" : Utf8(canvas).c_str());
+                canvas.empty() ? "none" : U8(canvas).c_str());
     std::fflush(stdout);
     return code;
 }

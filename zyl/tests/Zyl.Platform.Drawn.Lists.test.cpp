@@ -161,10 +161,9 @@ TEST_F(DrawnListBox, SortedAddGoesBeforeTheFirstGreaterItemInAnyOrder) {
     }
 }
 
-// After a sort in single selection no row is current, and none is painted
-// as selected either.
-// What is painted selected agrees with the queries after the changes that
-// leave single selection with flags set before it.
+// In single selection what is painted selected agrees with the queries,
+// also after the changes that may leave flags set from before: a sort (no
+// row is current then, and none is painted) and leaving multiple selection.
 TEST_F(DrawnListBox, RowsPaintedSelectedAreTheSelectedOnesInSingleSelection) {
     struct Case {
         const char* name;
