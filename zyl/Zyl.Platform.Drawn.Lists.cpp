@@ -77,11 +77,10 @@ void TDrawnListBox::SetItem(int32_t index, const std::u16string& text) {
 
 void TDrawnListBox::SetMultiSelect(bool multiSelect) {
     MultiSelect = multiSelect;
-    // Rows are painted by their flags: in single selection only the current
-    // item's may stay set, or a row that is no longer selected shows as one.
+    // Single selection shows exactly the current item selected; its flag is
+    // set too, so that multiple selection later keeps what was shown.
     if (!MultiSelect)
-        for (int32_t i = 0; i < Count(); ++i)
-            if (i != ItemIndex) Items[static_cast<size_t>(i)].Selected = false;
+        for (int32_t i = 0; i < Count(); ++i) Items[static_cast<size_t>(i)].Selected = i == ItemIndex;
     Invalidate();
 }
 

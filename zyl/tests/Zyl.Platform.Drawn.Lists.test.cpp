@@ -164,6 +164,7 @@ TEST_F(DrawnListBox, SortedAddGoesBeforeTheFirstGreaterItemInAnyOrder) {
 // In single selection what is painted selected agrees with the queries,
 // also after the changes that may leave flags set from before: a sort (no
 // row is current then, and none is painted) and leaving multiple selection.
+// Multiple selection then keeps exactly what single selection showed.
 TEST_F(DrawnListBox, RowsPaintedSelectedAreTheSelectedOnesInSingleSelection) {
     struct Case {
         const char* name;
@@ -189,6 +190,23 @@ TEST_F(DrawnListBox, RowsPaintedSelectedAreTheSelectedOnesInSingleSelection) {
              List->SetMultiSelect(false);
          },
          2, "001"},
+        {"leave multiple selection with the current row unselected",
+         [&] {
+             List->SetMultiSelect(true);
+             Fill({u"a", u"b", u"c"});
+             List->SetItemSelected(0, true);
+             List->SetItemIndex(2);
+             List->SetMultiSelect(false);
+         },
+         2, "001"},
+    };
+    // The queries and the rows painted, rows 0..2 (window y 11..58) at
+    // their middles, right of any text.
+    const auto expectSelected = [&](const char* selected, const std::string& when) {
+        EXPECT_EQ(Selected(), selected) << when;
+        Render();
+        for (int32_t row = 0; row < 3; ++row)
+            EXPECT_EQ(Px(100, RowY(row)), C(selected[row] == '1' ? 7 : 0)) << when << ", row " << row;
     };
     for (const Case& c : cases) {
         List->ClearItems();
@@ -196,17 +214,13 @@ TEST_F(DrawnListBox, RowsPaintedSelectedAreTheSelectedOnesInSingleSelection) {
         List->SetMultiSelect(false);
         c.act();
         EXPECT_EQ(List->ItemIndex, c.itemIndex) << c.name;
-        EXPECT_EQ(Selected(), c.selected) << c.name;
         EXPECT_EQ(List->GetSelectedCount(), c.itemIndex >= 0 ? 1 : 0) << c.name;
-        Render();
-        // Rows 0..2 span window y 11..58; their middles, right of any text.
-        for (int32_t row = 0; row < 3; ++row)
-            EXPECT_EQ(Px(100, RowY(row)), C(c.selected[row] == '1' ? 7 : 0)) << c.name << ", row " << row;
-        // The next selection is the only one painted.
+        expectSelected(c.selected, c.name);
+        List->SetMultiSelect(true);
+        expectSelected(c.selected, std::string(c.name) + ", back in multiple selection");
+        List->SetMultiSelect(false);
         List->SetItemIndex(1);
-        Render();
-        for (int32_t row = 0; row < 3; ++row)
-            EXPECT_EQ(Px(100, RowY(row)), C(row == 1 ? 7 : 0)) << c.name << ", then row " << row;
+        expectSelected("010", std::string(c.name) + ", then the next selection alone");
     }
 }
 
