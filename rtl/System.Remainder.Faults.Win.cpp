@@ -7,7 +7,7 @@ namespace System {
 
 namespace {
 
-// Room kept on the main thread's stack for the system's dispatch of a stack
+// Room kept on a thread's stack for the system's dispatch of a stack
 // overflow and for this filter.
 constexpr ULONG kStackOverflowRoom = 64 * 1024;
 
@@ -36,6 +36,8 @@ LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* info) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+} // namespace
+
 // Without a guarantee the overflow leaves too little stack for the system's
 // own dispatch, and the process dies before the filter runs. Wine commits a
 // thread's stack whole with one guard page at its bottom, inside the
@@ -60,8 +62,6 @@ void KeepStackOverflowRoom() {
         guard.AllocationBase == stack.AllocationBase && guard.State == MEM_COMMIT && guard.Protect == PAGE_READWRITE)
         VirtualProtect(reinterpret_cast<void*>(page), system.dwPageSize, PAGE_READWRITE | PAGE_GUARD, &previous);
 }
-
-} // namespace
 
 void InstallHardwareFaultHandler() {
     static const bool installed = [] {

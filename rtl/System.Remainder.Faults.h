@@ -37,4 +37,9 @@ THardwareFaultLine HardwareFaultLine(uint32_t code, uint64_t address);
 // thread. Later calls do nothing.
 void InstallHardwareFaultHandler();
 
+// Windows only. Keeps room on the calling thread's stack for reporting its
+// overflow: without it, Wine ends only the overflowing thread, silently.
+// Every thread the runtime starts does this first.
+void KeepStackOverflowRoom();
+
 } // namespace System

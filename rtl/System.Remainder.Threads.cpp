@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "System.Remainder.Exceptions.h"
+#include "System.Remainder.Faults.h"
 #include "System.Remainder.Lock.h"
 
 namespace System {
@@ -92,6 +93,7 @@ void TThread::WaitFor() {
 }
 
 uint32_t TThread::Run() {
+    KeepStackOverflowRoom();
     running_ = true;
     returnValue_ = 0;
     RunBody();

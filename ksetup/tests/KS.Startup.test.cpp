@@ -10,6 +10,7 @@
 #include "KS.Startup.h"
 #include "KS.Sys.Files.h"
 #include "System.Remainder.Exceptions.h"
+#include "System.Remainder.Threads.h"
 #include "Zyl.Forms.h"
 #include "Zyl.Platform.Drawn.h"
 #include "Zyl.Platform.Shell.h"
@@ -242,6 +243,25 @@ TEST(HardwareFaultChild, DISABLED_StackOverflow) {
     Sink = Descend(0);
 }
 
+// The worker's overflow must end the run: a worker that is gone without it
+// leaves the program's exit waiting for its routine to end. The test returns
+// once the worker descends (a routine that starts after the exit began would
+// not run its work at all).
+TEST(HardwareFaultChild, DISABLED_StackOverflowOnAWorker) {
+    InitializeUnits();
+    struct TDescending : System::TThread {
+        TOwnedHandle Descending;
+        TDescending() { Descending.Handle = int64_t(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
+        void Execute() override {
+            SetEvent(HANDLE(Descending.Handle));
+            Sink = Descend(0);
+        }
+    };
+    const System::TRef<TDescending> worker = System::MakeRef<TDescending>();
+    worker->Start();
+    WaitForSingleObject(HANDLE(worker->Descending.Handle), INFINITE);
+}
+
 TEST(HardwareFaultChild, DISABLED_IntegerDivisionByZero) {
     InitializeUnits();
     Sink = Dividend / Divisor;
@@ -275,6 +295,7 @@ TEST(HardwareFault, EndsTheRunWithTheUnhandledLineAndExitCodeOne) {
     } cases[] = {
         {"NullWrite", "Excecao nao tratada: Violação de acesso (código C0000005) no endereço ", true},
         {"StackOverflow", "Excecao nao tratada: Estouro de pilha (código C00000FD) no endereço ", true},
+        {"StackOverflowOnAWorker", "Excecao nao tratada: Estouro de pilha (código C00000FD) no endereço ", true},
         {"IntegerDivisionByZero", "Excecao nao tratada: Divisão por zero (código C0000094) no endereço ", true},
         {"UncaughtException", "Excecao nao tratada: sem tratamento\r\n", false},
         {"UncaughtExceptionOnASystemThread", "Excecao nao tratada: sem tratamento\r\n", false},
@@ -283,8 +304,9 @@ TEST(HardwareFault, EndsTheRunWithTheUnhandledLineAndExitCodeOne) {
     const Zyl::Testing::TScopedEnvVar uncaught(u"GTEST_CATCH_EXCEPTIONS", u"0");
     for (const auto& c : cases) {
         std::string output;
+        // A child that hangs instead of ending is ended, and fails.
         const uint32_t code = Zyl::Testing::RunChildTests(
-            Zyl::Testing::ThisProgram(), std::string("HardwareFaultChild.DISABLED_") + c.Child, output);
+            Zyl::Testing::ThisProgram(), std::string("HardwareFaultChild.DISABLED_") + c.Child, output, 60000);
         EXPECT_EQ(code, 1u) << c.Child << "; the child said:\n" << output;
         const size_t at = output.find(c.Line);
         EXPECT_NE(at, std::string::npos) << c.Child << "; the child said:\n" << output;

@@ -12,7 +12,7 @@ std::u16string ThisProgram() {
     return System::FromWStr(path);
 }
 
-uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output) {
+uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output, uint32_t timeLimitMs) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring log =
@@ -29,7 +29,10 @@ uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output)
     PROCESS_INFORMATION process{};
     DWORD code = 1001;
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
+        if (WaitForSingleObject(process.hProcess, timeLimitMs) == WAIT_TIMEOUT) {
+            TerminateProcess(process.hProcess, kChildTimedOut);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
@@ -43,10 +46,11 @@ uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output)
     return code;
 }
 
-uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output) {
+uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output,
+                       uint32_t timeLimitMs) {
     return RunChildProgram(u"\"" + program + u"\" --gtest_filter=" + std::u16string(filter.begin(), filter.end()) +
                                u" --gtest_also_run_disabled_tests",
-                           output);
+                           output, timeLimitMs);
 }
 
 TPlantedFolder::TPlantedFolder(const std::vector<std::u16string>& plantedNames) {

@@ -13,15 +13,24 @@ namespace Zyl::Testing {
 // The full path of this test program.
 std::u16string ThisProgram();
 
-// Runs the command line and waits for it. Its output (standard output and
-// error) goes to a file and comes back in `output`. The child's exit code,
-// 1000 and above when it could not be started.
-uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output);
+// No time limit for a child.
+constexpr uint32_t kNoChildTimeLimit = 0xFFFFFFFF;
+// The exit code given for a child that outlived its time limit.
+constexpr uint32_t kChildTimedOut = 1002;
+
+// Runs the command line and waits for it, at most `timeLimitMs`: a child
+// still running then is ended, so that a hang fails instead of holding the
+// test. Its output (standard output and error) goes to a file and comes back
+// in `output`. The child's exit code, 1000 and above when it could not be
+// started or was ended.
+uint32_t RunChildProgram(const std::u16string& commandLine, std::string& output,
+                         uint32_t timeLimitMs = kNoChildTimeLimit);
 
 // Runs `program` with only the tests that `filter` names (disabled ones
 // included), as RunChildProgram does: its summary line is never taken for
 // the parent's.
-uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output);
+uint32_t RunChildTests(const std::u16string& program, const std::string& filter, std::string& output,
+                       uint32_t timeLimitMs = kNoChildTimeLimit);
 
 // A new folder under the temporary folder with a copy of this test program
 // and, beside it, a copy of the program under each of `plantedNames`, as
