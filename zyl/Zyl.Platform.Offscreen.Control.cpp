@@ -96,28 +96,11 @@ void TOffscreenControl::SetMouseTransparent(bool flag) { MouseTransparent = flag
 void TOffscreenControl::Invalidate() {
     const TRef<TOffscreenWindow> window = Window;
     if (!window) return;
-    if (DirtyRepaintMode() != 0) {
-        int32_t x = 0, y = 0;
-        GetWindowOrigin(x, y);
-        const int32_t left = std::max(x, 0);
-        const int32_t top = std::max(y, 0);
-        const int32_t right = static_cast<int32_t>(std::min<int64_t>(int64_t{x} + Width, window->Width));
-        const int32_t bottom = static_cast<int32_t>(std::min<int64_t>(int64_t{y} + Height, window->Height));
-        if (right > left && bottom > top && !window->FullRepaint) {
-            if (window->RepaintPending) {
-                window->DirtyLeft = std::min(window->DirtyLeft, left);
-                window->DirtyTop = std::min(window->DirtyTop, top);
-                window->DirtyRight = std::max(window->DirtyRight, right);
-                window->DirtyBottom = std::max(window->DirtyBottom, bottom);
-            } else {
-                window->DirtyLeft = left;
-                window->DirtyTop = top;
-                window->DirtyRight = right;
-                window->DirtyBottom = bottom;
-            }
-        }
-    }
-    window->RepaintPending = true;
+    int32_t x = 0, y = 0;
+    GetWindowOrigin(x, y);
+    window->RequestRepaint({std::max(x, 0), std::max(y, 0),
+                            static_cast<int32_t>(std::min<int64_t>(int64_t{x} + Width, window->Width)),
+                            static_cast<int32_t>(std::min<int64_t>(int64_t{y} + Height, window->Height))});
 }
 
 void TOffscreenControl::AddChild(TPlatformControl* child, int32_t x, int32_t y) {

@@ -88,6 +88,23 @@ void TOffscreenWindow::RequestFullRepaint() {
     FullRepaint = true;
 }
 
+void TOffscreenWindow::RequestRepaint(const TWindowRect& part) {
+    if (DirtyRepaintMode() != 0 && !part.Empty() && !FullRepaint) {
+        if (RepaintPending) {
+            DirtyLeft = std::min(DirtyLeft, part.Left);
+            DirtyTop = std::min(DirtyTop, part.Top);
+            DirtyRight = std::max(DirtyRight, part.Right);
+            DirtyBottom = std::max(DirtyBottom, part.Bottom);
+        } else {
+            DirtyLeft = part.Left;
+            DirtyTop = part.Top;
+            DirtyRight = part.Right;
+            DirtyBottom = part.Bottom;
+        }
+    }
+    RepaintPending = true;
+}
+
 bool TOffscreenWindow::CanAdopt(TOffscreenControl* control) const {
     return control && !disposed_ && !control->Disposed();
 }
@@ -189,12 +206,12 @@ void TOffscreenWindow::ForgetControl(TOffscreenControl* control) {
         if (field->Get() == control) *field = nullptr;
 }
 
-void TOffscreenWindow::RenderWindowSurface() {
-    if (!RepaintPending) return;
+TWindowRect TOffscreenWindow::RenderWindowSurface() {
+    if (!RepaintPending) return {};
     // Held for the whole pass: a Paint handler may dispose the window.
     const TRef<TOffscreenWindow> self(this);
     const TRef<TPlatformSurface> surface = Surface;
-    if (!surface) return;
+    if (!surface) return {};
     const int32_t mode = DirtyRepaintMode();
     const bool partial = mode != 0 && !FullRepaint;
     RepaintPending = false;
@@ -209,6 +226,7 @@ void TOffscreenWindow::RenderWindowSurface() {
         DirtyBottom = Height;
         PartialPaint = false;
     }
+    const TWindowRect painted{DirtyLeft, DirtyTop, DirtyRight, DirtyBottom};
     if (const TRef<TPlatformCanvas> canvas = surface->CreateCanvas()) {
         canvas->Save();
         canvas->ClipRect(DirtyLeft, DirtyTop, DirtyRight, DirtyBottom);
@@ -219,6 +237,7 @@ void TOffscreenWindow::RenderWindowSurface() {
     if (partial && mode == 2 && Surface == surface)
         VerifyPartialRepaint(surface.Get(), Width, Height, DirtyLeft, DirtyTop, DirtyRight, DirtyBottom,
                              [this](TPlatformCanvas* canvas) { PaintWindowContent(*canvas); });
+    return painted;
 }
 
 void TOffscreenWindow::PaintWindowContent(TPlatformCanvas& canvas) {

@@ -33,6 +33,12 @@ int32_t DirtyModeFromText(const std::u16string& text);
 // The process's mode, read from the environment on the first call only.
 int32_t DirtyRepaintMode();
 
+// A rectangle of a window in client coordinates, right and bottom exclusive.
+struct TWindowRect {
+    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool Empty() const { return Left >= Right || Top >= Bottom; }
+};
+
 // Takes the first entry of control out of list, keeping the order of the
 // others; whether there was one.
 bool RemoveControl(std::vector<System::TRef<TOffscreenControl>>& list, const TOffscreenControl* control);
@@ -194,7 +200,10 @@ public:
     // Drops the control from the popups, focus, capture and hover, sending
     // no event; the pressed control stays.
     void ForgetControl(TOffscreenControl* control);
-    void RenderWindowSurface();
+    // Brings the surface up to date and gives the region it painted (empty
+    // when it painted nothing). A Paint handler that asks for a repaint
+    // leaves DirtyLeft .. DirtyBottom holding its request instead.
+    TWindowRect RenderWindowSurface();
     void PaintWindowContent(TPlatformCanvas& canvas);
     void PaintControlTree(TOffscreenControl& control, TPlatformCanvas& canvas, int32_t x,
                           int32_t y);
@@ -211,6 +220,10 @@ public:
 
     // Asks for a repaint of the whole window.
     void RequestFullRepaint();
+    // Asks for a repaint of a part of it (clipped to the window by the
+    // caller): in the partial modes the part joins the pending region,
+    // unless the whole window is pending.
+    void RequestRepaint(const TWindowRect& part);
 
 private:
     // A disposed window takes no control: the link would close a cycle that

@@ -127,6 +127,12 @@ WinApi::TGdiObject UpdateRegion(HWND window) {
     return region;
 }
 
+// The part of a rendered rectangle that lies in a client area.
+RECT ClientPart(const TWindowRect& rendered, int32_t width, int32_t height) {
+    return RECT{std::max(rendered.Left, 0), std::max(rendered.Top, 0), std::min(rendered.Right, width),
+                std::min(rendered.Bottom, height)};
+}
+
 // Asks for the paint of what was rendered outside the region painted. A
 // region that cannot be made asks for the whole of it.
 void InvalidateOutside(HWND window, const RECT& rendered, HGDIOBJ painted) {
@@ -520,10 +526,10 @@ void TShellWinWindow::ApplyShellWindowStyle(bool Apply) {
 void TShellWinWindow::FlushShellWindow() {
     if (!Handle || !Visible || !RepaintPending) return;
     if (DirtyRepaintMode() != 0 && dynamic_cast<TSoftSurface*>(Surface.Get())) {
-        RenderWindowSurface();
-        const RECT dirty{std::max(DirtyLeft, 0), std::max(DirtyTop, 0), std::min(DirtyRight, Width),
-                         std::min(DirtyBottom, Height)};
-        pInvalidateRect()(Handle, &dirty, FALSE);
+        // What was rendered: a repaint that a paint handler asked for
+        // meanwhile is the next pass's.
+        const RECT rendered = ClientPart(RenderWindowSurface(), Width, Height);
+        pInvalidateRect()(Handle, &rendered, FALSE);
         return;
     }
     pInvalidateRect()(Handle, nullptr, FALSE);
@@ -547,16 +553,20 @@ void TShellWinWindow::PaintShellWindow() {
         PAINTSTRUCT* Paint;
         ~TEndPaint() { ShellCalls().EndPaint(Window, Paint); }
     } endPaint{Handle, &paint};
-    RenderWindowSurface();
+    const TWindowRect renderedPart = RenderWindowSurface();
     pGdiFlush()();
-    // Read after rendering: the region just painted, the whole window after a full repaint.
-    const RECT rendered{std::max(DirtyLeft, 0), std::max(DirtyTop, 0), std::min(DirtyRight, Width),
-                        std::min(DirtyBottom, Height)};
+    const RECT rendered = ClientPart(renderedPart, Width, Height);
     // The paint DC reaches only the update region, which may be small areas
     // the system asked for before the pump turned the pending repaint into a
-    // paint request: the rest of what was rendered is asked for again, and
-    // the next paint copies it.
-    if (wasPending) InvalidateOutside(Handle, rendered, painted.Get());
+    // paint request: the rest of what was rendered must reach the screen by a
+    // later paint. While a repaint is still pending (a paint handler asked
+    // for one, or there is no surface), asking the system now would make
+    // each paint ask again for the rest of its own region, without end: the
+    // pending repaint takes in what was rendered, and the pump asks for both.
+    if (wasPending && RepaintPending)
+        RequestRepaint(renderedPart);
+    else if (wasPending)
+        InvalidateOutside(Handle, rendered, painted.Get());
     winSurface = dynamic_cast<TWinSurface*>(Surface.Get());
     if (winSurface) {
         pBitBlt()(dc, 0, 0, Width, Height, winSurface->MemDC(), 0, 0, SRCCOPY);

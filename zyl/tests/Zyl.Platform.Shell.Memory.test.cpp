@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Zyl.Platform.CanvasBackend.h"
@@ -30,6 +32,11 @@ constexpr COLORREF kRed = 0x0000FF, kBlue = 0xFF0000;
 
 std::vector<std::u16string> DebugLines;
 int PaintsBegun = 0;
+// A paint that asks for another each time would hold the pump forever: the
+// paint that reaches this count takes away what keeps asking, so that such a
+// test fails instead of hanging.
+constexpr int kRunawayPaints = 100;
+std::function<void()> EndRunaway;
 
 template <class TServices>
 struct TShellFrameFixture : ::testing::Test {
@@ -46,12 +53,13 @@ struct TShellFrameFixture : ::testing::Test {
         PaintsBegun = 0;
         DebugOutputProc() = [](const std::u16string& text) { DebugLines.push_back(text); };
         ShellCalls().BeginPaint = [](HWND window, PAINTSTRUCT* paint) {
-            ++PaintsBegun;
+            if (++PaintsBegun == kRunawayPaints && EndRunaway) std::exchange(EndRunaway, nullptr)();
             return ::BeginPaint(window, paint);
         };
     }
 
     void TearDown() override {
+        EndRunaway = nullptr;
         ShellCalls() = SavedCalls;
         DebugOutputProc() = SavedDebug;
     }
@@ -186,13 +194,34 @@ TEST_F(TSoftShellFixture, DirtyModeAsksForThePaintOfTheDirtyRectangleOnly) {
 
 // A paint the system asks for while a full repaint is pending, before the
 // pump has turned it into a paint request of its own: the paint renders the
-// whole window, and what its paint DC cannot reach (it reaches only the small
-// areas asked for, not the box around them) is asked for again, so that the
-// next paint shows it. On software and GDI surfaces alike, with and without
-// the partial repaints of "ZYL_DIRTY" (read once per process: each mode runs
-// in a process of its own).
+// whole window, and what its paint DC cannot reach (it reaches only the areas
+// asked for) is asked for again, so that the next paint shows it. A repaint
+// that stays pending after every paint (a paint handler that asks for one, a
+// window without a surface) must not keep the pump turning, and once it ends
+// the window shows the surface. On software and GDI surfaces alike, with and
+// without the partial repaints of "ZYL_DIRTY" (read once per process: each
+// mode runs in a process of its own).
 template <class TServices>
 struct TPendingRepaintFixture : TShellFrameFixture<TServices> {
+    enum class TKeepsPending { Nothing, PaintAsksForARepaint, NoSurface };
+
+    // Sets up what keeps a repaint pending; gives what takes it away.
+    static std::function<void()> KeepPending(TKeepsPending keeps, TShellWinWindow& window,
+                                             TOffscreenControl& control) {
+        switch (keeps) {
+        case TKeepsPending::PaintAsksForARepaint: {
+            auto& actions = static_cast<TRecordingEvents&>(*control.Events).Actions;
+            actions["Paint"] = [&control] { control.Invalidate(); };
+            return [&actions] { actions.erase("Paint"); };
+        }
+        case TKeepsPending::NoSurface:
+            return [&window, surface = std::exchange(window.Surface, nullptr)] { window.Surface = surface; };
+        case TKeepsPending::Nothing:
+            break;
+        }
+        return nullptr;
+    }
+
     void ShowsAPendingFullRepaintThatASmallPaintRendered() {
         const auto window = this->ShowPaintedWindow();
         const TRef<TOffscreenControl> control = window->TopLevelControls[0];
@@ -203,19 +232,34 @@ struct TPendingRepaintFixture : TShellFrameFixture<TServices> {
             const char* name;
             int32_t controlLeft;
             std::vector<RECT> asked;
+            TKeepsPending keeps;
         };
+        const RECT corner{100, 70, 110, 78};
+        const std::vector<RECT> oppositeCorners{{0, 0, 4, 4}, {116, 76, 120, 80}};
         const Case cases[] = {
-            {"one corner", 60, {{100, 70, 110, 78}}},
-            {"two opposite corners", 0, {{0, 0, 4, 4}, {116, 76, 120, 80}}},
+            {"one corner", 60, {corner}, TKeepsPending::Nothing},
+            {"two opposite corners", 0, oppositeCorners, TKeepsPending::Nothing},
+            {"a full-height strip", 60, {{0, 0, 4, 80}}, TKeepsPending::Nothing},
+            {"a paint that asks for a repaint", 0, oppositeCorners, TKeepsPending::PaintAsksForARepaint},
+            {"no surface", 60, oppositeCorners, TKeepsPending::NoSurface},
         };
         for (const Case& c : cases) {
             control->SetBounds(c.controlLeft, 0, 60, 80);
             ASSERT_TRUE(window->RepaintPending) << c.name;
+            EndRunaway = KeepPending(c.keeps, *window, *control);
+            PaintsBegun = 0;
             for (const RECT& area : c.asked) InvalidateRect(window->Handle, &area, FALSE);
             UpdateWindow(window->Handle);
-            EXPECT_FALSE(window->RepaintPending) << c.name;
-            EXPECT_EQ(window->Surface->PixelAt(c.controlLeft + 55, 10), int32_t(kRed)) << c.name;
+            if (c.keeps == TKeepsPending::Nothing) {
+                EXPECT_FALSE(window->RepaintPending) << c.name;
+                EXPECT_EQ(window->Surface->PixelAt(c.controlLeft + 55, 10), int32_t(kRed)) << c.name;
+            }
             this->Pump(*window);
+            EXPECT_LT(PaintsBegun, kRunawayPaints) << c.name << ": the pump kept painting";
+            if (EndRunaway) {
+                std::exchange(EndRunaway, nullptr)();
+                this->Pump(*window);
+            }
             EXPECT_EQ(this->FirstStalePixel(*window), "") << c.name;
         }
         window->Destroy();
