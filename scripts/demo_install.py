@@ -64,7 +64,7 @@ def click_through(wine, display, installer, args, screens):
         wizard.next()
     # The sample is small: the installing page may be over before a look.
     if wizard.wait(lambda s: s.page() in ("installing", "finish"), 60, "the install").page() == "installing":
-        print(f"  {wizard.screenshot('installing', settle=False)}")
+        print(f"  {wizard.screenshot('installing')}")
     wizard.wait_page("finish", seconds=300)
     print(f"  {wizard.screenshot('finish')}")
     wizard.click(RUN_CHECK)

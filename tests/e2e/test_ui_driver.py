@@ -8,7 +8,7 @@ import time
 import pytest
 
 from conftest import tool
-from ui import UTF8, driver, run_program, screen_rgb, start_program
+from ui import UTF8, driver, run_program, screen_rgb, start_program, xdotool
 
 TITLE = "KS UI alvo"
 
@@ -27,14 +27,21 @@ def target(wine):
         started.finish()
 
 
-def events(started, count):
-    """Waits until the target printed count lines; gives them."""
+def lines_until(started, done, moves=False):
+    """Waits (10 s at most) until done(lines) holds for the lines the target
+    printed; gives them. Its pointer moves are left out unless asked for:
+    the real pointer makes some too."""
     for _ in range(200):
-        lines = started.output().splitlines()
-        if len(lines) >= count:
+        lines = [line for line in started.output().splitlines() if moves or not line.startswith("move ")]
+        if done(lines):
             return lines
         time.sleep(0.05)
-    return started.output().splitlines()
+    return lines
+
+
+def events(started, count):
+    """Waits until the target printed count lines; gives them."""
+    return lines_until(started, lambda lines: len(lines) >= count)
 
 
 def test_window_gives_the_client_origin_where_its_pixels_are(wine, display, target):
@@ -59,13 +66,35 @@ def test_clicks_and_keys_arrive_at_client_coordinates(wine, display, target):
     assert driver(wine, "key", TITLE, 13)[0] == 0
     assert events(started, 5) == ["down 37 21", "up 37 21", "rdown 250 150", "rup 250 150", "key 13"]
     # A real pointer at the printed origin lands on the same client point.
-    subprocess.run(["xdotool", "mousemove", str(x + 120), str(y + 80), "click", "1"],
-                   env={"DISPLAY": display, "PATH": "/usr/bin:/bin"}, check=True, timeout=30)
+    xdotool(display, "mousemove", x + 120, y + 80, "click", 1)
     assert events(started, 7)[5:7] == ["down 120 80", "up 120 80"]
     assert driver(wine, "key", TITLE, 27)[0] == 0
     code, out, _ = started.finish()
     assert code == 0
     assert out.splitlines()[-1] == "key 27"
+
+
+def test_a_click_ends_with_a_move_back_to_where_the_pointer_rests(wine, display, target):
+    """A person's hand moves onto the point, presses, releases and moves on:
+    the window's last pointer message is where the real pointer rests, also
+    when the pointer's own move reached the window before the click did."""
+    (x, y, _, _), started = target
+    here = tuple(int(v.split("=")[1]) for v in xdotool(display, "getmouselocation", "--shell").split()[:2])
+    rest = (200, 120) if here != (x + 200, y + 120) else (201, 120)
+    xdotool(display, "mousemove", x + rest[0], y + rest[1])
+    resting = "move %d %d" % rest
+    assert resting in lines_until(started, lambda lines: resting in lines, moves=True)
+
+    assert driver(wine, "click", TITLE, 37, 21)[0] == 0
+    lines = lines_until(started, lambda lines: "up 37 21" in lines and lines[-1] != "up 37 21", moves=True)
+    clicked = lines.index("up 37 21")
+    assert lines[clicked - 2:clicked + 2] == ["move 37 21", "down 37 21", "up 37 21", resting]
+
+    # A move alone goes to the point, or to where the pointer rests.
+    assert driver(wine, "move", TITLE, 50, 60)[0] == 0
+    assert driver(wine, "move", TITLE)[0] == 0
+    assert lines_until(started, lambda lines: lines[-2:] == ["move 50 60", resting], moves=True)[-2:] == \
+        ["move 50 60", resting]
 
 
 def test_typed_text_and_repeated_keys_arrive_in_order(wine, target):

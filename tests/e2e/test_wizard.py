@@ -44,14 +44,13 @@ def start(wine, display, server, request, canvas):
 
 def to_ready_page(wizard, pointer=False):
     """From the welcome page to the prepared ready page, typing a folder
-    without a drive first; gives each page's settled shot by name. With
-    pointer, Next on the welcome page is pressed with the X pointer."""
+    without a drive first; gives each page's shot by name. With pointer,
+    Next on the welcome page is pressed with the X pointer."""
     shots = {}
 
     def reach(page):
-        wizard.wait_page(page)
-        shots[page] = wizard.settled()
-        wizard.screenshot(page, settle=False)
+        shots[page] = wizard.wait_page(page)
+        wizard.screenshot(page)
 
     reach("welcome")
     assert wizard.size == CLIENT_SIZE
@@ -70,6 +69,7 @@ def to_ready_page(wizard, pointer=False):
     assert wizard.box("Pasta de destino", 1) == \
         "Informe o caminho completo, com a letra da unidade (por exemplo C:\\Programas\\Meu)."
     wizard.type_folder(" C:/Teste Ostrel/ ")
+    wizard.caught_up()
     wizard.screenshot("dir-typed")
     wizard.next()
 
@@ -85,10 +85,9 @@ def install_through_every_page(wizard, pointer=False):
     shots = to_ready_page(wizard, pointer)
     wizard.next()
     wizard.wait(lambda s: s.page() == "installing" and s.bar_moved(), 60, "the installing page's bar moving")
-    wizard.screenshot("installing", settle=False)
-    wizard.wait_page("finish")
-    shots["finish"] = wizard.settled()
-    wizard.screenshot("finish", settle=False)
+    wizard.screenshot("installing")
+    shots["finish"] = wizard.wait_page("finish")
+    wizard.screenshot("finish")
     assert shots["finish"].badge() == "success"
     return shots
 
@@ -120,6 +119,7 @@ def full_install(wine, display, server, tmp_path, request, app, canvas, pointer=
     wizard = start(wine, display, server, request, canvas)
     shots = install_through_every_page(wizard, pointer)
     wizard.click(RUN_CHECK)
+    wizard.wait(lambda s: not s.run_ticked(), 60, '"Abrir o Ostrel Dax agora" unticked')
     wizard.screenshot("finish-unticked")
     wizard.next()
     assert wizard.finish() == 0
@@ -236,7 +236,7 @@ def test_cancel_mid_download_rolls_everything_back(wine, display, server, tmp_pa
     to_ready_page(wizard)
     wizard.next()
     wizard.wait(lambda s: s.page() == "installing" and s.bar_moved(), 60, "the installing page's bar moving")
-    wizard.screenshot("installing", settle=False)
+    wizard.screenshot("installing")
     wizard.cancel()
     assert wizard.box("Cancelar", 6) == "Cancelar a instalação? O que já foi instalado será removido."
     finish = wizard.wait_page("finish", seconds=90)
@@ -275,7 +275,7 @@ def test_alt_f4_during_the_install_asks_and_no_keeps_installing(wine, display, s
     assert wizard.box("Cancelar", 7) == "Cancelar a instalação? O que já foi instalado será removido."
     finish = wizard.wait_page("finish", seconds=90)
     assert finish.badge() == "success"
-    wizard.screenshot("finish-after-alt-f4", settle=False)
+    wizard.screenshot("finish-after-alt-f4")
     wizard.click(RUN_CHECK)
     wizard.next()
     assert wizard.finish() == 0

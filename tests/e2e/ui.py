@@ -12,24 +12,24 @@ UTF8 = {"LC_ALL": "C.UTF-8"}
 CONVERT = "/usr/bin/convert"  # /usr/local/bin/convert may be a stand-in
 
 
-def driver(wine, *args):
-    """Runs the UI driver; gives its exit code, its output without the last
-    line break, and its errors."""
-    code, out, err = wine.run(tool("ks_ui_driver"), *args, env=UTF8, timeout=60)
-    return code, out.rstrip("\n"), err
-
-
 EXIT_LINE = re.compile(r"^exit code (\d+)\n?\Z", re.M)
 PID_LINE = re.compile(r"^pid (\d+)\n", re.M)
 
 
 def windows_exit(code, out, err):
-    """What "ks_ui_driver run" gave, with the program's exit code as Windows
-    has it (printed as the last line of the errors); the host's code when
-    that line is missing (the driver did not get that far). The driver's
-    own lines are left out of the errors."""
+    """What the UI driver gave, with its exit code as Windows has it (the
+    last line of the errors: after "run", the program's); the host's code
+    when that line is missing (the driver did not get that far). The
+    driver's own lines are left out of the errors."""
     found = EXIT_LINE.search(err)
     return (int(found[1]) if found else code), out, PID_LINE.sub("", EXIT_LINE.sub("", err), count=1)
+
+
+def driver(wine, *args):
+    """Runs the UI driver; gives its exit code, its output without the last
+    line break, and its errors."""
+    code, out, err = windows_exit(*wine.run(tool("ks_ui_driver"), *args, env=UTF8, timeout=60))
+    return code, out.rstrip("\n"), err
 
 
 class WindowsProgram:
@@ -71,10 +71,23 @@ def run_program(wine, exe, *args, env=None, timeout=120):
     return windows_exit(*wine.run(*driver_run_args(exe, args), env={**UTF8, **(env or {})}, timeout=timeout))
 
 
-def screen_dump(display) -> bytes:
-    """The whole screen as an xwd image."""
-    return subprocess.run(["xwd", "-root", "-silent", "-display", display], capture_output=True, check=True,
-                          timeout=60).stdout
+def xdotool(display, *args) -> str:
+    """Runs xdotool on the display (the real X pointer and keyboard); gives
+    its output."""
+    return subprocess.run(["xdotool", *map(str, args)], env={"DISPLAY": display, "PATH": "/usr/bin:/bin"},
+                          check=True, timeout=30, capture_output=True, text=True).stdout
+
+
+def screen_dump(display, attempts=5) -> bytes:
+    """The whole screen as an xwd image. xwd asks after every window, and a
+    window that goes meanwhile (a box that Wine is still taking down after
+    it was answered) fails that dump with BadWindow: it is taken again."""
+    for attempt in range(1, attempts + 1):
+        done = subprocess.run(["xwd", "-root", "-silent", "-display", display], capture_output=True, timeout=60)
+        if done.returncode != 0 and b"BadWindow" in done.stderr and attempt < attempts:
+            continue
+        done.check_returncode()
+        return done.stdout
 
 
 def dump_rgb(dump: bytes, x, y, w, h) -> bytes:

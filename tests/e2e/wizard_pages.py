@@ -3,6 +3,14 @@ would: starts the installer, waits for a page by the pixels that tell the
 pages apart, presses Next, Back and Cancel, types into the folder box,
 answers message boxes and saves a screenshot of each page.
 
+Clicks, keys and text are posted to the window, which takes them in the
+order posted but before any move of the real pointer still on its way to
+it. So the real pointer rests on the steps panel, where nothing reacts,
+and each posted click ends with a move back to where it rests; it moves
+elsewhere only in steps that then wait for their effect. Every step waits
+for the state it needs, never for a still picture: a window that Wine
+holds looks still too.
+
 Independent of pytest's fixtures: it needs a Wine runner (conftest.Wine),
 the X display the programs draw on and, for screenshots, a ui.Screens.
 
@@ -10,10 +18,9 @@ the X display the programs draw on and, for screenshots, a ui.Screens.
     wizard.wait_page("welcome")
     wizard.next()
 """
-import subprocess
 import time
 
-from ui import driver, screen_rgb, start_program
+from ui import driver, screen_rgb, start_program, xdotool
 
 TITLE = "Instalação - Ostrel Dax"
 CLIENT_SIZE = (780, 520)
@@ -33,6 +40,7 @@ NEXT_FILL = (634, 487)        # inside Next, left of its caption
 BADGE = (322, 152)            # the finish page's result disc
 FOLDER_EDIT = (300, 182)      # the destination page's folder box
 RUN_CHECK = (285, 267)        # the finish page's "Abrir o Ostrel Dax agora"
+RUN_TICK = (279, 262)         # inside that check box, off its tick
 BAR_START = (272, 231)        # the installing page's bar, near its left end
 AWAY = (120, 20)              # the steps panel's top, where nothing reacts
 
@@ -74,14 +82,8 @@ class Shot:
         fill = self.at(*NEXT_FILL)
         return {ACCENT: "enabled", ACCENT_HOVERED: "hovered", DISABLED_FILL: "disabled"}.get(fill, fill)
 
-    def differing(self, other) -> int:
-        """How many pixels differ from another shot of the same size."""
-        count, stride = 0, self.width * 3
-        for top in range(0, len(self.data), stride):
-            a, b = self.data[top:top + stride], other.data[top:top + stride]
-            if a != b:
-                count += sum(a[i:i + 3] != b[i:i + 3] for i in range(0, stride, 3))
-        return count
+    def run_ticked(self):
+        return self.at(*RUN_TICK) == ACCENT
 
     def badge(self):
         return {SUCCESS_GREEN: "success", FAILURE_RED: "failure"}.get(self.at(*BADGE), self.at(*BADGE))
@@ -97,6 +99,7 @@ class Wizard:
             raise AssertionError(f"no wizard window: {err} {started.output()}")
         self.x, self.y, width, height = (int(v) for v in out.split())
         self.size = (width, height)
+        self.park()
 
     @classmethod
     def start(cls, wine, display, exe, *args, env=None, screens=None, pages=PAGES):
@@ -129,43 +132,31 @@ class Wizard:
         return self.wait(lambda s: s.page() == page and (next_state is None or s.next_state() == next_state),
                          seconds, f"page {page} with Next {next_state}")
 
-    def settled(self, seconds=15):
-        """Waits until the window stops changing (a blinking caret aside):
-        posted input handled, boxes gone and painted over. Gives the last
-        shot, also when the time runs out (a moving progress bar)."""
-        last = self.shot()
-        end = time.time() + seconds
-        while time.time() < end:
-            time.sleep(0.3)
-            shot = self.shot()
-            if last.differing(shot) < 64:
-                break
-            last = shot
-        return last
-
-    def screenshot(self, page, settle=True):
-        """Saves the client area as the next numbered screenshot, once it
-        has settled unless told otherwise (a moving progress bar)."""
-        if settle:
-            self.settled()
+    def screenshot(self, page):
+        """Saves the client area as it is now as the next numbered
+        screenshot: wait first for what it is to show."""
         return self.screens.save(self.display, (self.x, self.y, *self.size), page)
 
     # ---- acting ----
     def click(self, point):
-        """A click posted at a client point; then the real pointer moves off
-        the buttons, so that none stays hovered by the posted move."""
-        code, _, err = driver(self.wine, "click", TITLE, *point)
-        assert code == 0, err
-        self.settled()
-        self.park()
+        """A click posted at a client point, ending with the pointer back
+        where it rests (the driver's click)."""
+        self._driver("click", *point)
 
     def park(self):
         """Moves the real pointer onto the steps panel's top, where nothing
-        reacts; always a move, since a move onto the same point is none."""
-        x, y = AWAY
-        if self._xdotool("getmouselocation", "--shell").split()[:2] == [f"X={self.x + x}", f"Y={self.y + y}"]:
-            x += 1
-        self.pointer((x, y))
+        reacts and where it rests between steps."""
+        self.pointer(AWAY)
+
+    def caught_up(self):
+        """Waits until the window has taken everything posted to it so far,
+        as a person waits to see what they typed: a move posted onto Next
+        shows it hovered only after all that came before it. A move back to
+        the resting pointer then leaves Next as it was."""
+        self._driver("move", *NEXT)
+        self.wait(lambda s: s.next_state() == "hovered", 60, "Next hovered by a posted move")
+        self._driver("move")
+        self.wait(lambda s: s.next_state() == "enabled", 60, "Next no longer hovered")
 
     def next(self):
         self.click(NEXT)
@@ -177,8 +168,7 @@ class Wizard:
         self.click(CANCEL)
 
     def key(self, vk, count=1):
-        code, _, err = driver(self.wine, "key", TITLE, vk, count)
-        assert code == 0, err
+        self._driver("key", vk, count)
 
     def type_folder(self, text, old_length=260):
         """Replaces the folder box's text: a click into it, End, as many
@@ -186,8 +176,7 @@ class Wizard:
         self.click(FOLDER_EDIT)
         self.key(35)
         self.key(8, old_length)
-        code, _, err = driver(self.wine, "type", TITLE, text)
-        assert code == 0, err
+        self._driver("type", text)
 
     def box(self, caption, button, seconds=30):
         """Waits for a message box; presses the button; gives its text."""
@@ -206,15 +195,15 @@ class Wizard:
         nothing gives the window the X focus: a click with the real pointer
         where nothing reacts gives it first."""
         self.pointer(AWAY, click=True)
-        self._xdotool("key", keys)
+        xdotool(self.display, "key", keys)
 
     def pointer(self, point, click=False):
         """Moves the real X pointer to a client point, clicking if asked."""
-        self._xdotool("mousemove", self.x + point[0], self.y + point[1], *(["click", 1] if click else []))
+        xdotool(self.display, "mousemove", self.x + point[0], self.y + point[1], *(["click", 1] if click else []))
 
-    def _xdotool(self, *args) -> str:
-        return subprocess.run(["xdotool", *map(str, args)], env={"DISPLAY": self.display, "PATH": "/usr/bin:/bin"},
-                              check=True, timeout=30, capture_output=True, text=True).stdout
+    def _driver(self, *args):
+        code, _, err = driver(self.wine, args[0], TITLE, *args[1:])
+        assert code == 0, f"{args[0]}: {err}"
 
     def finish(self, seconds=60):
         """Waits for the installer to end; gives its exit code."""

@@ -5,8 +5,16 @@
 //                                          of that title; prints "X Y W H", its
 //                                          client origin on the screen and its
 //                                          client size
-//   ks_ui_driver click TITLE X Y [right]  posts a move, a press and a release
-//                                          at client coordinates
+//   ks_ui_driver click TITLE X Y [right]  posts a click as a person's hand
+//                                          makes it: a move onto the client
+//                                          point, a press, a release, and a
+//                                          move back to where the real pointer
+//                                          rests, so that the window's last
+//                                          pointer message agrees with the
+//                                          pointer and nothing stays hovered
+//                                          by the click
+//   ks_ui_driver move TITLE [X Y]         posts a move to the client point, or
+//                                          to where the real pointer rests
 //   ks_ui_driver key TITLE VK [COUNT]     posts a key press and release, COUNT
 //                                          times (1 unless given)
 //   ks_ui_driver type TITLE TEXT          posts the text as typed characters
@@ -16,16 +24,16 @@
 //   ks_ui_driver run EXE [ARGS...]        starts the program with these
 //                                          arguments and its own standard
 //                                          handles, prints "pid P" (its process
-//                                          id) on standard error, waits for it,
-//                                          prints "exit code N" there and exits
-//                                          with N
+//                                          id) on standard error, waits for it
+//                                          and exits with its exit code
 //
 // "run" is there because a Wine program's exit code can be lost on the host:
 // once its last thread ends, the wineserver gives the unix process a moment
-// to tear down (graphics drivers' exit handlers after Direct2D) and then
-// kills it, so the host sees -9 where the program ended with 0. The code a
-// Windows parent reads is the program's own; the host keeps only its low
-// byte, hence the printed line.
+// to tear down (graphics drivers' exit handlers after Direct2D, or any
+// teardown on a busy machine) and then kills it, so the host sees -9 where
+// the program ended with 0. The code a Windows parent reads is the
+// program's own; the host keeps only its low byte. So every command, the
+// driver's own included, ends by printing "exit code N" on standard error.
 //
 // Output is UTF-8. Exit codes: 0 done, 1 bad arguments, 2 no such window
 // within the time (20 s unless MS says), 3 no such button, 4 the program
@@ -105,6 +113,21 @@ HWND TargetAt(HWND window, POINT& point) {
     }
 }
 
+// Where the real pointer rests, in the target's client coordinates.
+POINT PointerIn(HWND target) {
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(target, &point);
+    return point;
+}
+
+void PostMove(HWND target, POINT point) {
+    PostMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+}
+
+// Posted input reaches the window before the real pointer's moves that are
+// still on their way: were the click to end on the button, a move of the
+// pointer made meanwhile could reach the window first and be its last word.
 int Click(HWND window, int x, int y, bool right) {
     POINT point{x, y};
     HWND target = TargetAt(window, point);
@@ -113,6 +136,18 @@ int Click(HWND window, int x, int y, bool right) {
     PostMessageW(target, WM_MOUSEMOVE, 0, at);
     PostMessageW(target, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, held, at);
     PostMessageW(target, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+    PostMove(target, PointerIn(target));
+    return 0;
+}
+
+int Move(HWND window, int argc, wchar_t** argv) {
+    if (argc < 5) {
+        PostMove(window, PointerIn(window));
+        return 0;
+    }
+    POINT point{_wtoi(argv[3]), _wtoi(argv[4])};
+    HWND target = TargetAt(window, point);
+    PostMove(target, point);
     return 0;
 }
 
@@ -153,7 +188,7 @@ int Box(const wchar_t* caption, int id, DWORD waitMs) {
     return 0;
 }
 
-int Run(int argc, wchar_t** argv) {
+DWORD Run(int argc, wchar_t** argv) {
     KS::TStringArray args;
     for (int i = 2; i < argc; ++i) args.push_back(System::FromWStr(argv[i]));
     std::wstring line(System::WStr(KS::JoinCommandLine(args)));
@@ -172,18 +207,15 @@ int Run(int argc, wchar_t** argv) {
     DWORD code = 0;
     GetExitCodeProcess(started.hProcess, &code);
     CloseHandle(started.hProcess);
-    Fail(0, L"exit code " + std::to_wstring(code));
-    return int(code);
+    return code;
 }
 
 DWORD WaitArgument(int argc, wchar_t** argv, int index) {
     return index < argc ? DWORD(_wtoi(argv[index])) : kDefaultWaitMs;
 }
 
-} // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) return Fail(1, L"usage: window|click|key|type|box|run ...");
+DWORD Command(int argc, wchar_t** argv) {
+    if (argc < 3) return Fail(1, L"usage: window|click|move|key|type|box|run ...");
     const std::wstring command = argv[1];
     if (command == L"run") return Run(argc, argv);
     if (command == L"box") return Box(argv[2], argc > 3 ? _wtoi(argv[3]) : -1, WaitArgument(argc, argv, 4));
@@ -202,7 +234,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"click" && argc >= 5)
         return Click(window, _wtoi(argv[3]), _wtoi(argv[4]), argc > 5 && std::wstring(argv[5]) == L"right");
+    if (command == L"move") return Move(window, argc, argv);
     if (command == L"key" && argc >= 4) return Key(window, UINT(_wtoi(argv[3])), argc > 4 ? _wtoi(argv[4]) : 1);
     if (command == L"type" && argc >= 4) return Type(window, argv[3]);
     return Fail(1, L"bad arguments");
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const DWORD code = Command(argc, argv);
+    Fail(0, L"exit code " + std::to_wstring(code));
+    return int(code);
 }

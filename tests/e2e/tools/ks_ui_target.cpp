@@ -2,8 +2,9 @@
 //
 //   ks_ui_target window TITLE W H   a window with a client area of W x H,
 //                                   blue with a red square at (10, 10)-(20, 20);
-//                                   prints "down X Y", "up X Y" (left button,
-//                                   "rdown"/"rup" right), "key VK" and, for
+//                                   prints "move X Y", "down X Y", "up X Y"
+//                                   (left button, "rdown"/"rup" right),
+//                                   "key VK" and, for
 //                                   printable characters, "char CODE" as they
 //                                   arrive, and ends at Escape
 //   ks_ui_target box NAME           one of the message boxes below; the exit
@@ -19,17 +20,21 @@
 
 namespace {
 
-void Report(const char* what, long a, long b = -1) {
-    if (b < 0)
-        printf("%s %ld\n", what, a);
-    else
-        printf("%s %ld %ld\n", what, a, b);
+void Report(const char* what, long a) {
+    printf("%s %ld\n", what, a);
+    fflush(stdout);
+}
+
+// A point outside the client area has negative coordinates.
+void Report(const char* what, long x, long y) {
+    printf("%s %ld %ld\n", what, x, y);
     fflush(stdout);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const long x = short(LOWORD(lParam)), y = short(HIWORD(lParam));
     switch (message) {
+    case WM_MOUSEMOVE: Report("move", x, y); return 0;
     case WM_LBUTTONDOWN: Report("down", x, y); return 0;
     case WM_LBUTTONUP: Report("up", x, y); return 0;
     case WM_RBUTTONDOWN: Report("rdown", x, y); return 0;
